@@ -1,0 +1,119 @@
+#pragma once
+// The whole state of the one game. The window owns it; every handler works on it by name.
+#include <array>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/vbmp3.h"
+#include "platform/wintypes.h"
+
+// One layout for balls, shots, the target, explosions and the shark; stored as is in the
+// record file (28 bytes).
+struct TGameObject {
+  std::int32_t x = 0, y = 0, dx = 0, dy = 0;
+  std::int32_t angle = 0;
+  bool active = false;
+  std::int32_t mode = 0;
+};
+static_assert(sizeof(TGameObject) == 28);
+
+struct TAnswerSlot {
+  std::int32_t x = 0, y = 0;
+  std::u16string ch;
+};
+
+constexpr int kBuiltinIdiomCount = 170;
+constexpr int kRecordSize = 564;
+constexpr int kBestScoreOffset = 524;
+constexpr int kSavedMarkerOffset = 536;
+constexpr std::int32_t kDefaultBestScore = 20000;
+
+struct GameState {
+  // System and timing
+  std::string exeDir;
+  DWORD lastFrameTime = 0;
+  std::int32_t screenWidth = 0, screenHeight = 0;
+  std::mt19937 randomGenerator;
+
+  // Round and question
+  std::array<TGameObject, 8> ball{};
+  std::array<std::u16string, 8> ballChar;
+  std::array<std::int32_t, 8> ballCharPos{};
+  std::array<std::u16string, 2> question;
+  std::array<std::int32_t, 2> questionIndex{};
+  std::array<std::u16string, 6> meaningLine;
+  std::array<std::array<TAnswerSlot, 4>, 2> answerSlot{};
+  std::array<std::array<std::int32_t, 4>, 2> slotBall{};
+  std::int32_t pickCount = 0;
+  std::array<TGameObject, 8> shot{};
+  std::int32_t targetX = 0, targetY = 0;
+  bool targetShown = false;
+  std::int32_t sharkX = 0, sharkY = 0, sharkAngle = 0;
+  bool sharkShown = false;
+  std::int32_t sharkDir = 0;
+
+  // Dictionary
+  std::array<std::u16string, kBuiltinIdiomCount> idiomText, idiomMeaning, idiomReading;
+  std::array<bool, kBuiltinIdiomCount> builtinUsed{};
+  std::int32_t builtinUsedCount = 0;
+  std::int32_t extraCount = 0;
+  std::vector<std::u16string> extraIdiom, extraMeaning, extraReading;
+  std::vector<bool> extraUsed;
+  std::int32_t extraUsedCount = 0;
+
+  // Score, stage and flow
+  std::int32_t score = 0;
+  std::int32_t bestScore = 0;
+  std::int32_t correctCount = 0;
+  std::int32_t comboCount = 0;
+  std::int32_t stage = 0;
+  std::int32_t gauge = 20;
+  bool titlePhase = false;
+  std::int32_t titleTicks = 0;
+  bool bgmReady = false;
+  bool startPromptShown = false, startPromptLive = false;
+  std::int32_t resumeState = 0;
+  bool quitRequested = false;
+  bool stageEnded = false;
+  bool gameCleared = false;
+  DWORD gameClearTime = 0;
+  bool paradeStarted = false;
+  std::array<std::string, 2> messageText;
+  bool playing = false;
+  bool paused = false;
+  bool gameOver = false;
+  bool sharkDying = false;
+  std::array<std::int32_t, 2> rowResult{};
+  std::array<std::int32_t, 2> rowMatch{-1, -1};
+  bool judgeShown = false;
+  DWORD judgeShownAt = 0;
+  bool clockRunning = false;
+  DWORD clockLast = 0;
+  std::int32_t answerTime = 0;
+  std::int32_t clockTicks = 0;
+  std::array<TGameObject, 16> explosion{};
+  std::array<DWORD, 16> explosionStart{};
+  bool recordBlink = false, recordBlinkOn = false;
+  DWORD recordBlinkAt = 0;
+  std::int32_t stageStartScore = 0, stageStartGauge = 20;
+
+  // Music
+  bool musicOn = false;
+  std::string bgmPath;
+  std::string musicFolder;
+  bool shuffleMode = false;
+  std::vector<std::string> trackNames;
+  std::vector<bool> trackPlayed;
+  std::int32_t trackCount = 0;
+  std::int32_t playedCount = 0;
+  std::int32_t midiPollTicks = 0;
+  std::array<std::uint8_t, kVbmp3InfoSize> mp3Info{};
+  DWORD mp3StartTime = 0;
+
+  // Record image of data\record1.dat
+  std::array<std::uint8_t, kRecordSize> recordBuffer{};
+  std::int32_t savedMarker() const;
+  void setSavedMarker(std::int32_t marker);
+};

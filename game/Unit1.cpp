@@ -1,0 +1,231 @@
+#include "Unit1.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/timer.h"
+#include "platform/vbmp3.h"
+
+namespace {
+
+constexpr DWORD kFramePeriod = 25;
+constexpr std::int32_t kSleepMargin = 3;
+constexpr DWORD kParadeDelay = 6000;
+constexpr DWORD clWhite = 0xFFFFFF;
+
+TFormSettings WindowResource() {
+  TFormSettings settings;
+  settings.ClientWidth = 632;
+  settings.ClientHeight = 477;
+  settings.KeyPreview = true;
+  settings.Font.Charset = SHIFTJIS_CHARSET;
+  settings.Font.Color = clWhite;
+  settings.Font.Height = -21;
+  settings.Font.Name = Sjis(u"ＭＳ Ｐゴシック");
+  settings.Font.Bold = true;
+  return settings;
+}
+
+std::int32_t ReadInt32(const std::uint8_t* bytes) {
+  std::int32_t value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+// Nearest integer, halves to even.
+std::int32_t RoundHalfEven(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
+
+}  // namespace
+
+std::string Sjis(std::u16string_view text) { return platform::Utf16ToCp932(text); }
+
+std::int32_t GameState::savedMarker() const { return ReadInt32(&recordBuffer[kSavedMarkerOffset]); }
+
+void GameState::setSavedMarker(std::int32_t marker) {
+  std::memcpy(&recordBuffer[kSavedMarkerOffset], &marker, sizeof marker);
+}
+
+TForm1::TForm1(TApplication& application)
+    : TForm(application, WindowResource()), DG(*this), ApplicationEvents1(application), DDIDEX1(*this), DDSD1(*this) {
+  DG.UseREFDevice = false;
+  DG.UseSoftwareVertexProcessing = false;
+  DG.SetDebugOption(dgoHaltOnError | dgoDebugMessage);
+  ApplicationEvents1.SetOnIdle([this](bool& Done) { ApplicationEvents1Idle(Done); });
+  DDIDEX1.DebugOption = dioHaltOnError;
+  DDSD1.DebugOption = dsoHaltOnError;
+  DDSD1.ChannelCount = 10;
+  MediaPlayer1.Visible = false;
+  DG.Loaded();
+}
+
+TForm1::~TForm1() { ApplicationEvents1.SetOnIdle(nullptr); }
+
+void TForm1::FormCreate() {
+  DG.ToFullScreen(640, 480, D3DFMT_A8R8G8B8, {}, 0, D3DPRESENT_INTERVAL_IMMEDIATE, D3DSWAPEFFECT_DISCARD,
+                  D3DMULTISAMPLE_NONE, 0);
+  screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  ShowCursor(FALSE);
+  timeBeginPeriod(1);
+  exeDir = IncludeTrailingPathDelimiter(ExtractFilePath(Application.ExeName()));
+  // The scene, the text writers, the pictures and the sound effects take their places
+  // between these steps as their components arrive.
+  PlaceSharkAtStart();
+  PlaceAnswerSlots();
+  ReadRecord();
+  for (int i = 0; i < 8; ++i) ballChar[i] = std::u16string(1, u"ことぶね"[i % 4]);
+  messageText[0] = Sjis(u"ＢＧＭ設定中．．．");
+  titlePhase = true;
+  randomGenerator.seed(platform::ClockSeed());
+  ResetRound();
+  gauge = 20;
+  stageStartGauge = 20;
+  lastFrameTime = timeGetTime();
+}
+
+void TForm1::PlaceSharkAtStart() {
+  const int pictureWidth = 0, pictureHeight = 0;
+  sharkAngle = 0;
+  const int radius = (screenHeight - 120) / 2;
+  const double radians = sharkAngle * M_PI / 180;
+  sharkX = RoundHalfEven(std::sin(radians) * radius) + 240 - pictureWidth / 2;
+  sharkY = 240 - RoundHalfEven(std::cos(radians) * radius) - pictureHeight / 2;
+  sharkShown = true;
+}
+
+void TForm1::PlaceAnswerSlots() {
+  for (int row = 0; row < 2; ++row) {
+    for (int i = 0; i < 4; ++i) {
+      answerSlot[row][i].x = 35 * i + screenHeight;
+      answerSlot[row][i].y = 135 * row + 48;
+    }
+  }
+}
+
+// A file shorter than the record cannot be trusted: it counts as no record at all.
+void TForm1::ReadRecord() {
+  const auto bytes = platform::ReadFileBytes(exeDir + "data\\record1.dat");
+  if (bytes && bytes->size() >= recordBuffer.size()) {
+    std::memcpy(recordBuffer.data(), bytes->data(), recordBuffer.size());
+    bestScore = ReadInt32(&recordBuffer[kBestScoreOffset]);
+    resumeState = savedMarker() >= 0 ? -1 : 0;
+    return;
+  }
+  bestScore = kDefaultBestScore;
+  setSavedMarker(-1);
+  resumeState = 0;
+}
+
+void TForm1::ApplicationEvents1Idle(bool& Done) {
+  if (timeGetTime() >= lastFrameTime + kFramePeriod) {
+    lastFrameTime = timeGetTime();
+    bool passEnded = false;
+    TitlePhaseHousekeeping(passEnded);
+    if (passEnded) return;
+    DriveFrame();
+    if (gameCleared && timeGetTime() >= gameClearTime + kParadeDelay && !paradeStarted) StartParade();
+    PaceFrame();
+  }
+  if (musicOn && !stageEnded) MusicMonitor();
+  Done = false;
+}
+
+void TForm1::TitlePhaseHousekeeping(bool& passEnded) {
+  if (!titlePhase || startPromptShown) return;
+  titleTicks += 1;
+  if (titleTicks >= 20 && !bgmReady && !MusicSetUp()) {
+    passEnded = true;
+    return;
+  }
+  if (titleTicks >= 100 && bgmReady) ShowStartPrompt();
+}
+
+void TForm1::ShowStartPrompt() {
+  if (savedMarker() >= 0) {
+    messageText[0] = Sjis(u"前回の続きからゲームを始めますか？");
+    messageText[1] = Sjis(u"はい・・・Yキー,いいえ・・・Nキー");
+  } else {
+    messageText[0] = Sjis(u"準備ができたらShiftキーを押してください。");
+    stage = 1;
+  }
+  startPromptShown = true;
+  startPromptLive = true;
+}
+
+void TForm1::PaceFrame() {
+  const auto remaining = static_cast<std::int32_t>(lastFrameTime + kFramePeriod - timeGetTime());
+  if (remaining > kSleepMargin) Sleep(static_cast<DWORD>(remaining - kSleepMargin));
+}
+
+void TForm1::DriveFrame() {
+  IDirect3DDevice9* device = DG.Device();
+  if (device == nullptr || device->TestCooperativeLevel() != D3D_OK) {
+    Application.Terminate();
+    return;
+  }
+  device->BeginScene();
+  RunFrame();
+  device->EndScene();
+  device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+void TForm1::RunFrame() { DG.Device()->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0); }
+
+int TForm1::Random(int n) {
+  if (n <= 0) return 0;
+  return std::uniform_int_distribution<int>(0, n - 1)(randomGenerator);
+}
+
+void TForm1::ResetRound() {
+  sharkShown = true;
+  for (int i = 0; i < 8; ++i) {
+    TGameObject& b = ball[i];
+    b.x = (i % 3) * 60 + 150;
+    b.y = (i / 3) * 60 + 150;
+    b.dx = Random(5) - 2;
+    b.dy = Random(5) - 2;
+    if (b.dx == 0 && b.dy == 0) {
+      b.dx = Random(2) + 1;
+      b.dy = Random(2) + 1;
+    }
+    b.active = true;
+    shot[i].dx = 0;
+    shot[i].dy = 0;
+    shot[i].active = false;
+  }
+  if (pickCount < 8) comboCount = 0;
+  pickCount = 0;
+  rowResult = {0, 0};
+  rowMatch = {-1, -1};
+  for (auto& row : slotBall) row.fill(-1);
+  targetShown = true;
+  targetX = 240;
+  targetY = 240;
+  for (auto& e : explosion) e.active = false;
+  judgeShown = false;
+  gameCleared = false;
+  stageEnded = false;
+  gameOver = false;
+  recordBlink = false;
+  sharkDying = false;
+}
+
+void TForm1::StartParade() {
+  vbmp3_close();
+  vbmp3_open((exeDir + "data\\parade.mp3").c_str(), mp3Info.data());
+  vbmp3_play();
+  paradeStarted = true;
+}
+
+void TForm1::FormClose(TCloseAction&) {
+  if (musicOn && !stageEnded && BgmIsMidi()) MediaPlayer1.Stop();
+  if (BgmIsMidi()) MediaPlayer1.Close();
+  vbmp3_free();
+}
+
+void TForm1::FormDestroy() {
+  timeEndPeriod(1);
+  ShowCursor(TRUE);
+}

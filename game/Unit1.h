@@ -1,0 +1,63 @@
+#pragma once
+// The game's one window: its components, its handlers and the whole game state.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DGCarad9.h"
+#include "Ddidex.h"
+#include "GameState.h"
+#include "ddsd.h"
+#include "platform/app.h"
+#include "platform/mediaplayer.h"
+
+class TForm1 : public TForm, public GameState {
+ public:
+  explicit TForm1(TApplication& application);
+  ~TForm1() override;
+
+  // Components, in declaration order.
+  TDGCarad DG;
+  TApplicationEvents ApplicationEvents1;
+  TDDIDEX DDIDEX1;
+  TDDSD DDSD1;
+  TMediaPlayer MediaPlayer1;
+
+  void FormCreate() override;
+  void FormDestroy() override;
+  void FormClose(TCloseAction& Action) override;
+  void ApplicationEvents1Idle(bool& Done);
+
+  void DriveFrame();
+  void ResetRound();
+  void RunFrame();
+  int Random(int n);
+
+  // Background music
+  // False when the player quit while the set-up let messages through.
+  bool MusicSetUp();
+  void ScanMusicFolder(const std::string& folder, std::vector<std::string>& scanList);
+  void StartMp3();
+  void StartMidi();
+  void NextShuffleTrack();
+  void MusicMonitor();
+  void ToggleMusic();
+  void StopMusicAtStageEnd();
+  void RestartMusicAfterStage();
+  void StartParade();
+
+ private:
+  void PlaceSharkAtStart();
+  void PlaceAnswerSlots();
+  void ReadRecord();
+  void TitlePhaseHousekeeping(bool& passEnded);
+  void ShowStartPrompt();
+  void PaceFrame();
+  bool ChooseFirstShuffleTrack(const std::string& ownMusic);
+  bool BgmIsMidi() const;
+  void StopCurrentTrack();
+  void StartCurrentTrack();
+};
+
+// Shift-JIS form of a text written in the source.
+std::string Sjis(std::u16string_view text);

@@ -1,0 +1,202 @@
+// Background music: chosen once at the title from data\settei.ini, then watched every idle pass.
+#include <cstring>
+
+#include "Unit1.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/timer.h"
+#include "platform/vbmp3.h"
+
+namespace {
+
+constexpr int kMidiPollInterval = 40;
+
+bool HasExtension(const std::string& path, std::string_view extension) { return ExtractFileExt(path) == extension; }
+
+std::int32_t Mp3LengthSeconds(const std::array<std::uint8_t, kVbmp3InfoSize>& info) {
+  std::int32_t seconds;
+  std::memcpy(&seconds, &info[kVbmp3LengthOffset], sizeof seconds);
+  return seconds;
+}
+
+}  // namespace
+
+bool TForm1::BgmIsMidi() const { return HasExtension(bgmPath, ".mid"); }
+
+bool TForm1::MusicSetUp() {
+  const std::string settings = exeDir + "data\\settei.ini";
+  const std::string ownMusic = exeDir + "data\\tamsu01.mp3";
+  if (FileExists(settings)) {
+    switch (static_cast<std::int32_t>(GetPrivateProfileIntA("BGM", "Settei", 0, settings))) {
+      case 0:
+        bgmPath = ownMusic;
+        shuffleMode = false;
+        break;
+      case 1:
+        bgmPath = GetPrivateProfileStringA("BGM", "MusicName", ownMusic, settings);
+        shuffleMode = false;
+        break;
+      case 2:
+        musicFolder = GetPrivateProfileStringA("BGM", "MusicFolda", "", settings);
+        shuffleMode = true;
+        break;
+      default:
+        break;
+    }
+  }
+  if (!shuffleMode) {
+    if (!FileExists(bgmPath)) bgmPath = ownMusic;
+  } else if (!DirectoryExists(musicFolder)) {
+    shuffleMode = false;
+    bgmPath = ownMusic;
+  } else if (!ChooseFirstShuffleTrack(ownMusic)) {
+    return false;
+  }
+  Application.ProcessMessages();
+  if (quitRequested) return false;
+  MediaPlayer1.SetTimeFormat(tfBytes);
+  vbmp3_init();
+  if (HasExtension(bgmPath, ".mid")) StartMidi();
+  if (HasExtension(bgmPath, ".mp3")) StartMp3();
+  musicOn = true;
+  bgmReady = true;
+  return true;
+}
+
+bool TForm1::ChooseFirstShuffleTrack(const std::string& ownMusic) {
+  std::vector<std::string> scanList;
+  Application.ProcessMessages();
+  if (quitRequested) return false;
+  ScanMusicFolder(musicFolder, scanList);
+  if (scanList.empty()) {
+    shuffleMode = false;
+    bgmPath = ownMusic;
+    return true;
+  }
+  trackNames = std::move(scanList);
+  trackCount = static_cast<std::int32_t>(trackNames.size());
+  trackPlayed.assign(trackNames.size(), false);
+  const int first = Random(trackCount);
+  bgmPath = trackNames[first];
+  trackPlayed[first] = true;
+  playedCount = 1;
+  if (trackCount == 1) shuffleMode = false;
+  return true;
+}
+
+// Depth first, in the order the folder lists its entries. Links to folders are not
+// followed: a link back up the tree would never end.
+void TForm1::ScanMusicFolder(const std::string& folder, std::vector<std::string>& scanList) {
+  const std::string prefix = IncludeTrailingPathDelimiter(folder);
+  TSearchRec entry;
+  if (FindFirst(prefix + "*.*", faAnyFile, entry) != 0) return;
+  do {
+    if ((entry.Attr & faDirectory) != 0) {
+      const bool linked = (entry.Attr & faSymLink) != 0;
+      if (entry.Name != "." && entry.Name != ".." && !linked) ScanMusicFolder(prefix + entry.Name, scanList);
+    } else if (HasExtension(entry.Name, ".mid") || HasExtension(entry.Name, ".mp3")) {
+      scanList.push_back(prefix + entry.Name);
+    }
+  } while (FindNext(entry) == 0);
+  FindClose(entry);
+}
+
+void TForm1::StartMp3() {
+  vbmp3_close();
+  vbmp3_open(bgmPath.c_str(), mp3Info.data());
+  vbmp3_play();
+  mp3StartTime = timeGetTime();
+}
+
+void TForm1::StartMidi() {
+  MediaPlayer1.Close();
+  MediaPlayer1.FileName = bgmPath;
+  MediaPlayer1.Open();
+  MediaPlayer1.Play();
+  midiPollTicks = 0;
+}
+
+void TForm1::StartCurrentTrack() {
+  if (BgmIsMidi()) {
+    StartMidi();
+  } else {
+    StartMp3();
+  }
+}
+
+void TForm1::StopCurrentTrack() {
+  if (BgmIsMidi()) {
+    MediaPlayer1.Stop();
+  } else {
+    vbmp3_stop();
+  }
+}
+
+void TForm1::NextShuffleTrack() {
+  if (playedCount == trackCount) {
+    trackPlayed.assign(trackPlayed.size(), false);
+    playedCount = 0;
+  }
+  int next;
+  do {
+    next = Random(trackCount);
+  } while (trackPlayed[next]);
+  bgmPath = trackNames[next];
+  trackPlayed[next] = true;
+  playedCount += 1;
+}
+
+void TForm1::MusicMonitor() {
+  if (BgmIsMidi()) {
+    if (++midiPollTicks < kMidiPollInterval) return;
+    midiPollTicks = 0;
+    if (MediaPlayer1.Mode() == mpPlaying) return;
+    MediaPlayer1.Stop();
+    if (!shuffleMode) {
+      MediaPlayer1.Rewind();
+      MediaPlayer1.Play();
+      return;
+    }
+    MediaPlayer1.Close();
+  } else {
+    const std::int64_t trackEnd = std::int64_t{mp3StartTime} + 1000 * std::int64_t{Mp3LengthSeconds(mp3Info)} + 1000;
+    if (std::int64_t{timeGetTime()} <= trackEnd) return;
+    if (!shuffleMode) {
+      StartMp3();
+      return;
+    }
+    vbmp3_close();
+  }
+  NextShuffleTrack();
+  StartCurrentTrack();
+}
+
+void TForm1::ToggleMusic() {
+  if (stageEnded || (titlePhase && !bgmReady)) return;
+  if (musicOn) {
+    StopCurrentTrack();
+    musicOn = false;
+    return;
+  }
+  if (BgmIsMidi()) {
+    MediaPlayer1.Rewind();
+    MediaPlayer1.Play();
+    midiPollTicks = 0;
+  } else {
+    StartMp3();
+  }
+  musicOn = true;
+}
+
+void TForm1::StopMusicAtStageEnd() {
+  stageEnded = true;
+  if (musicOn) StopCurrentTrack();
+}
+
+void TForm1::RestartMusicAfterStage() {
+  if (gameCleared) {
+    paradeStarted = false;
+    vbmp3_stop();
+  }
+  if (stageEnded && resumeState != 1 && musicOn) StartCurrentTrack();
+}

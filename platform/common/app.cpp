@@ -1,0 +1,100 @@
+#include "platform/app.h"
+
+#include "backend.h"
+#include "platform/codepage.h"
+
+namespace {
+
+// An idle handler that asks to be called again is, after at most this wait for a message.
+// Short enough for the 1 ms frame clock, long enough to let the core rest.
+constexpr int kIdleRecallMicroseconds = 500;
+
+}  // namespace
+
+TApplication::TApplication() = default;
+
+TApplication::~TApplication() {
+  mainForm_.reset();
+  platform::backend::Shutdown();
+}
+
+void TApplication::Initialize() { platform::backend::Initialize(); }
+
+std::string TApplication::ExeName() const {
+  return platform::Utf8ToCp932(platform::backend::ExeNameUtf8()).value_or(std::string{});
+}
+
+void TApplication::AdoptMainForm(std::unique_ptr<TForm> form) {
+  TForm& created = *form;
+  if (!mainForm_) mainForm_ = std::move(form);
+  created.DoCreate();
+}
+
+void TApplication::Run() {
+  while (!terminated_) {
+    if (!DispatchNextMessage(0)) Idle();
+  }
+  if (mainForm_) {
+    mainForm_->DoDestroy();
+    mainForm_.reset();
+  }
+}
+
+void TApplication::ProcessMessages() {
+  while (DispatchNextMessage(0)) {
+  }
+}
+
+void TApplication::Terminate() { terminated_ = true; }
+
+void TApplication::Idle() {
+  bool done = true;
+  if (OnIdle) OnIdle(done);
+  if (terminated_) return;
+  DispatchNextMessage(done ? -1 : kIdleRecallMicroseconds);
+}
+
+bool TApplication::DispatchNextMessage(int waitMicroseconds) {
+  using Kind = platform::backend::Message::Kind;
+  const auto message = platform::backend::NextMessage(waitMicroseconds);
+  if (!message) return false;
+  if (!mainForm_) return true;
+  TForm& form = *mainForm_;
+  switch (message->kind) {
+    case Kind::KeyDown: {
+      WORD key = message->key;
+      form.FormKeyDown(key, message->shift);
+      break;
+    }
+    case Kind::MouseDown:
+      form.FormMouseDown(message->button, message->shift, message->x, message->y);
+      break;
+    case Kind::MouseMove:
+      form.FormMouseMove(message->shift, message->x, message->y);
+      break;
+    case Kind::Close:
+      form.Close();
+      break;
+  }
+  return true;
+}
+
+TForm::TForm(TApplication& application, const TFormSettings& settings)
+    : Application(application),
+      ClientWidth(settings.ClientWidth),
+      ClientHeight(settings.ClientHeight),
+      KeyPreview(settings.KeyPreview),
+      Font(settings.Font) {
+  platform::backend::OpenWindow(platform::Cp932ToUtf8(application.Title), ClientWidth, ClientHeight);
+}
+
+TForm::~TForm() { platform::backend::CloseWindow(); }
+
+HWND TForm::Handle() const { return reinterpret_cast<HWND>(const_cast<TForm*>(this)); }
+
+void TForm::Close() {
+  if (Application.Terminated()) return;
+  TCloseAction action = caFree;
+  FormClose(action);
+  if (action != caNone) Application.Terminate();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// What the shared platform code asks of a backend. Exactly one backend library is
+// linked into a program: sdl/ for the game, headless/ for tests.
+#include <SDL.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/app.h"
+
+namespace platform::backend {
+
+struct Message {
+  enum class Kind { KeyDown, MouseDown, MouseMove, Close };
+  Kind kind = Kind::KeyDown;
+  WORD key = 0;
+  TShiftState shift = 0;
+  TMouseButton button = mbLeft;
+  int x = 0, y = 0;
+};
+
+void Initialize();
+void Shutdown();
+std::string ExeNameUtf8();
+
+// Throws EPlatformError when no display can be reached.
+void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight);
+void CloseWindow();
+void ResizeWindow(int width, int height);
+
+// waitMicroseconds: 0 polls, > 0 waits at most that long, < 0 waits for a message.
+std::optional<Message> NextMessage(int waitMicroseconds);
+
+// The graphics device draws with this renderer into a picture of the back-buffer size.
+SDL_Renderer* Renderer();
+void SetDisplayMode(bool fullScreen, int width, int height);
+int DisplayWidth();
+int DisplayHeight();
+void PresentPicture(SDL_Texture* picture);
+bool DeviceLost();
+
+int ShowCursor(bool show);
+
+// Records a call for tests that check the order of platform calls; the real backend ignores it.
+void Trace(std::string_view call);
+
+}  // namespace platform::backend

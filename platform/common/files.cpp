@@ -1,0 +1,315 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+
+#include "platform/codepage.h"
+
+namespace {
+
+// The codes Windows reports, so callers that log them see familiar numbers.
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorInvalidHandle = 6;
+constexpr int kErrorNoMoreFiles = 18;
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  bool IsOpen() const { return fd_ >= 0; }
+  // A failed close can mean the data never reached the disk, so its result matters.
+  bool Close() {
+    if (fd_ < 0) return true;
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Removes a temporary file unless it was renamed into place.
+class TemporaryFileGuard {
+ public:
+  explicit TemporaryFileGuard(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFileGuard() {
+    if (!committed_) ::unlink(path_.c_str());
+  }
+  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
+  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
+  void Commit() { committed_ = true; }
+
+ private:
+  std::string path_;
+  bool committed_ = false;
+};
+
+// Position of the last single-byte character of path that is one of chars. The second byte
+// of a double-byte character can be '\' (as in "ソ"), so those are stepped over.
+std::size_t FindLastSingleByte(std::string_view path, std::string_view chars) {
+  std::size_t found = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (platform::IsCp932LeadByte(static_cast<unsigned char>(path[i]))) {
+      ++i;
+    } else if (chars.find(path[i]) != std::string_view::npos) {
+      found = i;
+    }
+  }
+  return found;
+}
+
+constexpr std::string_view kDelimiters = "\\/";
+
+std::optional<struct stat> StatNative(const std::string& nativePath) {
+  struct stat info {};
+  if (nativePath.empty() || ::stat(nativePath.c_str(), &info) != 0) return std::nullopt;
+  return info;
+}
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+std::string NativeFolderOf(const std::string& nativePath) {
+  const std::size_t slash = nativePath.rfind('/');
+  return slash == std::string::npos ? std::string(".") : nativePath.substr(0, slash + 1);
+}
+
+std::string NativeNameOf(const std::string& nativePath) {
+  const std::size_t slash = nativePath.rfind('/');
+  return slash == std::string::npos ? nativePath : nativePath.substr(slash + 1);
+}
+
+// A hidden name beside the target, so a folder scan in the meantime does not pick it up and
+// the rename stays within one file system. O_EXCL with a random suffix avoids collisions.
+std::optional<std::pair<std::string, int>> CreateTemporaryBeside(const std::string& target) {
+  const std::string prefix = NativeFolderOf(target) + "." + NativeNameOf(target) + ".";
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string candidate = prefix + std::to_string(::getpid()) + "-" + std::to_string(entropy());
+    // 0666 lets the umask decide, as for any file the program creates.
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return std::pair{std::move(candidate), fd};
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// A replaced file keeps its permissions.
+bool KeepModeOf(const std::string& target, int fd) {
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) != 0) return true;
+  return ::fchmod(fd, existing.st_mode & 07777) == 0;
+}
+
+// Makes the rename itself durable; a failure here does not undo the replacement.
+void SyncFolder(const std::string& folder) {
+  FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.IsOpen()) ::fsync(dir.get());
+}
+
+// '?' stands for one character, so matching works on UTF-16 rather than on the bytes.
+bool WildcardMatches(std::u16string_view mask, std::u16string_view name) {
+  std::size_t m = 0, n = 0;
+  std::size_t starMask = std::u16string_view::npos, starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && (mask[m] == u'?' || mask[m] == name[n])) {
+      ++m;
+      ++n;
+    } else if (m < mask.size() && mask[m] == u'*') {
+      starMask = m++;
+      starName = n;
+    } else if (starMask != std::u16string_view::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == u'*') ++m;
+  return m == mask.size();
+}
+
+struct EntryInfo {
+  int attr = 0;
+  std::int64_t size = 0;
+};
+
+bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+
+// Windows' read-only flag belongs to the file, not to the reader, so it follows the
+// permission bits rather than access(): a file nobody may write to.
+std::optional<EntryInfo> DescribeEntry(int folderFd, const char* name) {
+  struct stat info {};
+  if (::fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+  EntryInfo entry;
+  if (S_ISLNK(info.st_mode)) {
+    entry.attr |= faSymLink;
+    struct stat target {};
+    if (::fstatat(folderFd, name, &target, 0) == 0) info = target;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    entry.attr |= faDirectory;
+  } else {
+    entry.attr |= faArchive;
+    if (!S_ISLNK(info.st_mode)) entry.size = info.st_size;
+  }
+  if ((info.st_mode & 0222) == 0) entry.attr |= faReadOnly;
+  if (name[0] == '.' && !IsDotEntry(name)) entry.attr |= faHidden;
+  return entry;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+}  // namespace
+
+struct TSearchRec::Finder {
+  std::unique_ptr<DIR, DirCloser> dir;
+  std::u16string mask;
+  bool matchesEverything = false;
+  // Entries carrying any of these are left out; an attr mask can only admit them.
+  int excludedAttr = 0;
+
+  bool NameMatches(std::string_view name) const {
+    return matchesEverything || WildcardMatches(mask, platform::Cp932ToUtf16(name));
+  }
+};
+
+namespace {
+
+int NextMatch(TSearchRec& rec) {
+  TSearchRec::Finder& finder = *rec.finder;
+  while (const dirent* entry = ::readdir(finder.dir.get())) {
+    std::optional<std::string> name = platform::Utf8ToCp932(entry->d_name);
+    if (!name || !finder.NameMatches(*name)) continue;
+    const std::optional<EntryInfo> info = DescribeEntry(::dirfd(finder.dir.get()), entry->d_name);
+    if (!info || (info->attr & finder.excludedAttr) != 0) continue;
+    rec.Name = std::move(*name);
+    rec.Attr = info->attr;
+    rec.Size = info->size;
+    return 0;
+  }
+  return kErrorNoMoreFiles;
+}
+
+}  // namespace
+
+namespace platform {
+
+std::string NativePath(std::string_view gamePath) {
+  // Converted first: in CP932 a '\' byte may be the second half of a character.
+  std::string native = Cp932ToUtf8(gamePath);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath) {
+  FileDescriptor file(::open(NativePath(gamePath).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (!file.IsOpen() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(info.st_size));
+  std::uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return std::nullopt;
+    if (count == 0) return bytes;
+    bytes.insert(bytes.end(), buffer, buffer + count);
+  }
+}
+
+bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
+  const std::string target = NativePath(gamePath);
+  if (target.empty() || target.back() == '/') return false;
+  auto temporary = CreateTemporaryBeside(target);
+  if (!temporary) return false;
+  TemporaryFileGuard guard(temporary->first);
+  FileDescriptor file(temporary->second);
+  if (!WriteAll(file.get(), bytes) || !KeepModeOf(target, file.get()) || ::fsync(file.get()) != 0 ||
+      !file.Close()) {
+    return false;
+  }
+  if (::rename(temporary->first.c_str(), target.c_str()) != 0) return false;
+  guard.Commit();
+  SyncFolder(NativeFolderOf(target));
+  return true;
+}
+
+}  // namespace platform
+
+bool FileExists(std::string_view path) {
+  const auto info = StatNative(platform::NativePath(path));
+  return info && S_ISREG(info->st_mode);
+}
+
+bool DirectoryExists(std::string_view path) {
+  const auto info = StatNative(platform::NativePath(path));
+  return info && S_ISDIR(info->st_mode);
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  const std::size_t delimiter = FindLastSingleByte(path, kDelimiters);
+  return delimiter == std::string_view::npos ? std::string() : std::string(path.substr(0, delimiter + 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  const std::size_t found = FindLastSingleByte(path, "\\/.");
+  if (found == std::string_view::npos || path[found] != '.') return {};
+  return std::string(path.substr(found));
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+  std::string result(path);
+  if (path.empty() || FindLastSingleByte(path, kDelimiters) != path.size() - 1) result += '\\';
+  return result;
+}
+
+int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
+  FindClose(rec);
+  const std::string folder = ExtractFilePath(pattern);
+  const std::string_view mask = pattern.substr(folder.size());
+  const std::string nativeFolder = folder.empty() ? std::string(".") : platform::NativePath(folder);
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(nativeFolder.c_str()));
+  if (!dir) return kErrorPathNotFound;
+
+  auto finder = std::make_shared<TSearchRec::Finder>();
+  finder->dir = std::move(dir);
+  finder->mask = platform::Cp932ToUtf16(mask);
+  // As on Windows, "*.*" also takes names without a dot.
+  finder->matchesEverything = mask == "*.*" || mask == "*";
+  finder->excludedAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
+  rec.finder = std::move(finder);
+  if (NextMatch(rec) != 0) {
+    FindClose(rec);
+    return kErrorFileNotFound;
+  }
+  return 0;
+}
+
+int FindNext(TSearchRec& rec) {
+  if (!rec.finder) return kErrorInvalidHandle;
+  return NextMatch(rec);
+}
+
+void FindClose(TSearchRec& rec) { rec.finder.reset(); }

@@ -1,0 +1,223 @@
+// The MIDI sequencer device: a software synthesiser whose player is timed by the samples it
+// renders, so the sequence advances exactly as fast as the mixer pulls audio.
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "backend.h"
+#include "platform/audio.h"
+#include "platform/files.h"
+#include "platform/mediaplayer.h"
+
+namespace {
+
+using platform::audio::kChannels;
+using platform::audio::Mixer;
+
+struct SettingsDeleter {
+  void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
+};
+struct SynthDeleter {
+  void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
+};
+struct PlayerDeleter {
+  void operator()(fluid_player_t* player) const { delete_fluid_player(player); }
+};
+using SettingsPtr = std::unique_ptr<fluid_settings_t, SettingsDeleter>;
+using SynthPtr = std::unique_ptr<fluid_synth_t, SynthDeleter>;
+using PlayerPtr = std::unique_ptr<fluid_player_t, PlayerDeleter>;
+
+const std::filesystem::path kSoundFontFolder = "/usr/share/sounds/sf2";
+
+std::optional<std::string> FindSoundFont() {
+  std::error_code error;
+  for (const char* name : {"TimGM6mb.sf2", "default-GM.sf2"}) {
+    const auto path = kSoundFontFolder / name;
+    if (std::filesystem::is_regular_file(path, error)) return path.string();
+  }
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(kSoundFontFolder, error)) {
+    if (entry.path().extension() == ".sf2") found.push_back(entry.path().string());
+  }
+  if (found.empty()) return std::nullopt;
+  return *std::min_element(found.begin(), found.end());  // the same choice on every run
+}
+
+// The synthesiser's messages would land on the game's terminal.
+void SilenceSynthLog() {
+  for (int level = 0; level < LAST_LOG_LEVEL; ++level) {
+    fluid_set_log_function(level, nullptr, nullptr);
+  }
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
+                                  std::istreambuf_iterator<char>()};
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+std::uint32_t BigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < size; ++i) value = value << 8 | bytes[at + i];
+  return value;
+}
+
+// A file the sequencer would refuse: no header, or tracks that run past the end. Checking
+// here lets Open fail as it should instead of a later Play silently doing nothing.
+bool HasMidiStructure(const std::vector<std::uint8_t>& bytes) {
+  if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0) return false;
+  const std::uint32_t headerLength = BigEndian(bytes, 4, 4);
+  const std::uint32_t tracks = BigEndian(bytes, 10, 2);
+  if (headerLength < 6 || tracks == 0 || BigEndian(bytes, 12, 2) == 0) return false;
+  std::uint64_t at = 8 + std::uint64_t{headerLength};
+  for (std::uint32_t found = 0; found < tracks;) {
+    if (at + 8 > bytes.size()) return false;
+    const std::uint64_t end = at + 8 + BigEndian(bytes, at + 4, 4);
+    if (end > bytes.size()) return false;
+    if (std::memcmp(bytes.data() + at, "MTrk", 4) == 0) ++found;
+    at = end;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct TMediaPlayer::Sequencer final : platform::audio::Source {
+  static std::unique_ptr<Sequencer> Open(const std::string& path);
+  ~Sequencer() override { Mixer::Instance().Remove(this); }
+  Sequencer(const Sequencer&) = delete;
+  Sequencer& operator=(const Sequencer&) = delete;
+
+  void Play();
+  void Stop();
+  void Rewind();
+  bool Playing() const;
+  void MixInto(float* mix, int frames) override;
+
+ private:
+  explicit Sequencer(std::vector<std::uint8_t> file) : file_(std::move(file)) {}
+  bool CreateSynth();
+  bool LoadSequence();
+
+  std::vector<std::uint8_t> file_;
+  SettingsPtr settings_;
+  SynthPtr synth_;
+  PlayerPtr player_;
+  std::vector<float> scratch_;
+  bool playing_ = false;
+};
+
+std::unique_ptr<TMediaPlayer::Sequencer> TMediaPlayer::Sequencer::Open(const std::string& path) {
+  auto file = ReadWholeFile(path);
+  if (!file || !HasMidiStructure(*file)) return nullptr;
+  std::unique_ptr<Sequencer> sequencer(new Sequencer(std::move(*file)));
+  if (!sequencer->CreateSynth() || !sequencer->LoadSequence()) return nullptr;
+  Mixer::Instance().Add(sequencer.get());
+  return sequencer;
+}
+
+bool TMediaPlayer::Sequencer::CreateSynth() {
+  SilenceSynthLog();
+  settings_.reset(new_fluid_settings());
+  if (!settings_) return false;
+  fluid_settings_setnum(settings_.get(), "synth.sample-rate", platform::audio::kSampleRate);
+  fluid_settings_setstr(settings_.get(), "player.timing-source", "sample");
+  fluid_settings_setint(settings_.get(), "synth.lock-memory", 0);
+  // The default gain leaves General MIDI songs far quieter than the MP3 music.
+  fluid_settings_setnum(settings_.get(), "synth.gain", 0.6);
+  synth_.reset(new_fluid_synth(settings_.get()));
+  if (!synth_) return false;
+  // Without a soundfont the sequence still runs, silently, and still reports its end.
+  if (const auto soundFont = FindSoundFont()) {
+    fluid_synth_sfload(synth_.get(), soundFont->c_str(), 1);
+  }
+  return true;
+}
+
+// A fresh player is the simplest exact "position 0": it forgets tempo changes and timing.
+bool TMediaPlayer::Sequencer::LoadSequence() {
+  player_.reset();
+  player_.reset(new_fluid_player(synth_.get()));
+  return player_ && fluid_player_add_mem(player_.get(), file_.data(), file_.size()) == FLUID_OK;
+}
+
+void TMediaPlayer::Sequencer::Play() {
+  auto lock = Mixer::Instance().Lock();
+  if (player_ && fluid_player_play(player_.get()) == FLUID_OK) playing_ = true;
+}
+
+void TMediaPlayer::Sequencer::Stop() {
+  auto lock = Mixer::Instance().Lock();
+  playing_ = false;
+  if (player_) fluid_player_stop(player_.get());
+  fluid_synth_all_sounds_off(synth_.get(), -1);
+}
+
+void TMediaPlayer::Sequencer::Rewind() {
+  auto lock = Mixer::Instance().Lock();
+  Stop();
+  LoadSequence();
+}
+
+bool TMediaPlayer::Sequencer::Playing() const {
+  auto lock = Mixer::Instance().Lock();
+  return playing_ && player_ && fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING;
+}
+
+void TMediaPlayer::Sequencer::MixInto(float* mix, int frames) {
+  scratch_.resize(static_cast<std::size_t>(frames) * kChannels);
+  float* out = scratch_.data();
+  if (fluid_synth_write_float(synth_.get(), frames, out, 0, 2, out, 1, 2) != FLUID_OK) return;
+  for (std::size_t i = 0; i < scratch_.size(); ++i) mix[i] += scratch_[i];
+}
+
+TMediaPlayer::TMediaPlayer() = default;
+TMediaPlayer::~TMediaPlayer() = default;
+
+// Only the bytes format is ever asked for, and no position is reported, so it is just kept.
+void TMediaPlayer::SetTimeFormat(TMPTimeFormats format) { timeFormat_ = format; }
+
+void TMediaPlayer::Open() {
+  platform::backend::Trace("MediaPlayer.Open " + FileName);
+  Close();
+  sequencer_ = Sequencer::Open(platform::NativePath(FileName));
+}
+
+void TMediaPlayer::Play() {
+  platform::backend::Trace("MediaPlayer.Play");
+  if (sequencer_) sequencer_->Play();
+}
+
+void TMediaPlayer::Stop() {
+  platform::backend::Trace("MediaPlayer.Stop");
+  if (sequencer_) sequencer_->Stop();
+}
+
+void TMediaPlayer::Rewind() {
+  platform::backend::Trace("MediaPlayer.Rewind");
+  if (sequencer_) sequencer_->Rewind();
+}
+
+void TMediaPlayer::Close() {
+  platform::backend::Trace("MediaPlayer.Close");
+  sequencer_.reset();
+}
+
+TMPModes TMediaPlayer::Mode() const {
+  platform::backend::Trace("MediaPlayer.Mode");
+  if (!sequencer_) return mpNotReady;
+  return sequencer_->Playing() ? mpPlaying : mpStopped;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// Controls of the test backend: a virtual clock, scripted window messages, a memory
+// display and offline audio. Reset() gives every test a fresh machine.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/app.h"
+
+namespace headless {
+
+void Reset();
+
+// The virtual clock, in milliseconds. Sleep and message waits advance it; audio is
+// rendered offline for the time that passes.
+DWORD Now();
+void SetTime(DWORD milliseconds);
+void AdvanceTime(DWORD milliseconds);
+void AdvanceMicroseconds(std::int64_t microseconds);
+const std::vector<DWORD>& Sleeps();
+void SetClockSeed(std::uint32_t seed);
+
+// Every Present costs this much virtual time (a slow frame).
+void SetPresentCost(DWORD milliseconds);
+int FramesPresented();
+const std::vector<DWORD>& PresentTimes();  // the clock at each Present
+// The last presented picture, ARGB, row by row.
+std::vector<std::uint32_t> ReadFrame(int& width, int& height);
+void SimulateDeviceLost(bool lost);
+
+// Messages are delivered once the clock reaches their time (now when omitted).
+void PostKeyDown(WORD key, TShiftState shift = 0, std::optional<DWORD> at = std::nullopt);
+void PostMouseDown(TMouseButton button, int x, int y, std::optional<DWORD> at = std::nullopt);
+void PostMouseMove(int x, int y, std::optional<DWORD> at = std::nullopt);
+void PostClose(std::optional<DWORD> at = std::nullopt);
+
+struct WindowState {
+  bool open = false;
+  bool fullScreen = false;
+  int width = 0, height = 0;
+  std::string title;
+};
+WindowState Window();
+int CursorCount();
+int TimerPeriodDepth();  // timeBeginPeriod calls not yet ended
+
+void SetExeName(const std::string& utf8Path);
+void SetDesktopSize(int width, int height);
+
+void SetAudioOutput(bool available);
+void StartAudioCapture();
+std::vector<float> TakeAudioCapture();  // interleaved stereo at the mixer's rate
+
+// Platform calls in order (window, cursor, timer period, music players) for order tests.
+void StartTrace();
+std::vector<std::string> TakeTrace();
+
+}  // namespace headless

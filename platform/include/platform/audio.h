@@ -1,0 +1,38 @@
+#pragma once
+// One mixer for every sound of the program: sound-effect voices, the MP3 stream and the
+// MIDI stream are independent sources. The audio device (or, in tests, the offline
+// renderer) pulls it from its own thread, so sources change state under Lock().
+#include <mutex>
+#include <vector>
+
+namespace platform::audio {
+
+constexpr int kSampleRate = 44100;
+constexpr int kChannels = 2;
+
+class Source {
+ public:
+  virtual ~Source() = default;
+  // Adds `frames` interleaved stereo frames into `mix`; called with the mixer locked.
+  virtual void MixInto(float* mix, int frames) = 0;
+};
+
+class Mixer {
+ public:
+  static Mixer& Instance();
+
+  void Add(Source* source);
+  void Remove(Source* source);
+  // Clears `out` and mixes every source into it, clipped to -1..1.
+  void Render(float* out, int frames);
+  std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(mutex_); }
+
+ private:
+  std::recursive_mutex mutex_;
+  std::vector<Source*> sources_;
+};
+
+// True when an audio device is open (the backend decides); without one the game is silent.
+bool OutputAvailable();
+
+}  // namespace platform::audio

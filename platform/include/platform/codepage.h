@@ -1,0 +1,27 @@
+#pragma once
+// The game has two kinds of string: UTF-16 text and Shift-JIS (code page 932) bytes.
+// The host file system speaks UTF-8.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Bytes that are not valid CP932 become U+30FB, as the Windows converter does.
+std::u16string Cp932ToUtf16(std::string_view sjis);
+// Characters CP932 cannot hold become '?'.
+std::string Utf16ToCp932(std::u16string_view text);
+
+std::string Cp932ToUtf8(std::string_view sjis);
+// nullopt when any character has no CP932 form (such a name cannot reach the game).
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+// For text rather than names: characters with no CP932 form and broken UTF-8 become '?'.
+std::string Utf8ToCp932Lossy(std::string_view utf8);
+
+// The first byte of a two-byte character. Its second byte may look like ASCII ('\', 'A'),
+// so byte scans for separators or letters must step over it.
+constexpr bool IsCp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+}  // namespace platform

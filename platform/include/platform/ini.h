@@ -1,0 +1,20 @@
+#pragma once
+// Private-profile (INI) files with the Windows rules: section and key names compare
+// case-insensitively, blanks around names and values are ignored, one pair of
+// surrounding quotes is stripped, and the default answers for anything missing.
+// A file that starts with a UTF-8 byte-order mark is read as UTF-8; values come back
+// as Shift-JIS either way.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/wintypes.h"
+
+std::string GetPrivateProfileStringA(std::string_view section, std::string_view key,
+                                     std::string_view defaultValue, std::string_view fileName);
+// Leading decimal digits with an optional sign; a value that is no number reads as 0.
+UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, int defaultValue,
+                           std::string_view fileName);
+// A missing value deletes the key. The rest of the file is kept; the file is replaced atomically.
+BOOL WritePrivateProfileStringA(std::string_view section, std::string_view key,
+                                std::optional<std::string_view> value, std::string_view fileName);

@@ -1,0 +1,16 @@
+#pragma once
+// Millisecond clock as a 32-bit count that wraps after 49.7 days.
+#include <cstdint>
+
+#include "platform/wintypes.h"
+
+DWORD timeGetTime();
+UINT timeBeginPeriod(UINT period);
+UINT timeEndPeriod(UINT period);
+void Sleep(DWORD milliseconds);
+constexpr UINT TIMERR_NOERROR = 0;
+
+namespace platform {
+// A seed that differs from run to run (the headless backend makes it fixed).
+std::uint32_t ClockSeed();
+}  // namespace platform

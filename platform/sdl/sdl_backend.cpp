@@ -1,0 +1,248 @@
+// The real backend: one SDL window, its renderer, its events, the audio device and the clock.
+#include <SDL.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "backend.h"
+#include "platform/audio.h"
+#include "platform/timer.h"
+#include "sdl_keys.h"
+
+namespace {
+
+struct Display {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_AudioDeviceID audio = 0;
+  bool videoReady = false;
+  std::string videoError;
+  bool fullScreen = false;
+  int modeWidth = 0, modeHeight = 0;
+  int cursorCount = 0;
+  bool deviceLost = false;
+};
+
+Display& TheDisplay() {
+  static Display display;
+  return display;
+}
+
+void MixAudio(void*, Uint8* stream, int length) {
+  platform::audio::Mixer::Instance().Render(reinterpret_cast<float*>(stream),
+                                            length / static_cast<int>(sizeof(float) * platform::audio::kChannels));
+}
+
+void OpenAudio(Display& display) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "ことぶね: no audio device (%s); the game runs silent\n", SDL_GetError());
+    return;
+  }
+  SDL_AudioSpec wanted{};
+  wanted.freq = platform::audio::kSampleRate;
+  wanted.format = AUDIO_F32SYS;
+  wanted.channels = platform::audio::kChannels;
+  wanted.samples = 1024;
+  wanted.callback = MixAudio;
+  display.audio = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (display.audio == 0) {
+    std::fprintf(stderr, "ことぶね: no audio device (%s); the game runs silent\n", SDL_GetError());
+    return;
+  }
+  SDL_PauseAudioDevice(display.audio, 0);
+}
+
+// SDL quietly falls back to an invisible driver when no display is reachable; a player
+// would then see nothing at all, so refuse unless that driver was asked for.
+bool VideoDriverIsInvisible() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr) return true;
+  const char* requested = std::getenv("SDL_VIDEODRIVER");
+  const bool invisible = std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+  return invisible && (requested == nullptr || std::strcmp(requested, driver) != 0);
+}
+
+std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
+  using platform::backend::Message;
+  using Kind = Message::Kind;
+  switch (event.type) {
+    case SDL_QUIT:
+      return Message{Kind::Close};
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) return Message{Kind::Close};
+      return std::nullopt;
+    case SDL_KEYDOWN: {
+      const WORD key = VirtualKeyFromSdl(event.key.keysym.sym);
+      if (key == 0) return std::nullopt;
+      return Message{Kind::KeyDown, key, ShiftStateFromSdl(event.key.keysym.mod, SDL_GetMouseState(nullptr, nullptr))};
+    }
+    case SDL_MOUSEBUTTONDOWN: {
+      const TMouseButton button = event.button.button == SDL_BUTTON_RIGHT    ? mbRight
+                                  : event.button.button == SDL_BUTTON_MIDDLE ? mbMiddle
+                                                                             : mbLeft;
+      return Message{Kind::MouseDown, 0, ShiftStateFromSdl(SDL_GetModState(), SDL_GetMouseState(nullptr, nullptr)),
+                     button, event.button.x, event.button.y};
+    }
+    case SDL_MOUSEMOTION:
+      return Message{Kind::MouseMove, 0, ShiftStateFromSdl(SDL_GetModState(), event.motion.state), mbLeft,
+                     event.motion.x, event.motion.y};
+    case SDL_RENDER_DEVICE_RESET:
+      TheDisplay().deviceLost = true;
+      return std::nullopt;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<platform::backend::Message> PollTranslated() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    if (auto message = Translate(event)) return message;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+namespace platform::backend {
+
+void Initialize() {
+  Display& display = TheDisplay();
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  display.videoReady = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  if (!display.videoReady) display.videoError = SDL_GetError();
+  OpenAudio(display);
+}
+
+void Shutdown() {
+  Display& display = TheDisplay();
+  if (display.audio != 0) SDL_CloseAudioDevice(display.audio);
+  display.audio = 0;
+  SDL_Quit();
+}
+
+std::string ExeNameUtf8() {
+  std::string path(4096, '\0');
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
+  path.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  return path;
+}
+
+void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
+  Display& display = TheDisplay();
+  if (!display.videoReady || VideoDriverIsInvisible()) {
+    const std::string reason = display.videoReady ? std::string("only an invisible video driver") : display.videoError;
+    throw EPlatformError("cannot open the game window: no display is reachable (" + reason +
+                         "). Run ことぶね in a desktop session, with DISPLAY or WAYLAND_DISPLAY set.");
+  }
+  display.window = SDL_CreateWindow(std::string(titleUtf8).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                    clientWidth, clientHeight, SDL_WINDOW_SHOWN);
+  if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
+  display.renderer = SDL_CreateRenderer(display.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+  if (display.renderer == nullptr) display.renderer = SDL_CreateRenderer(display.window, -1, SDL_RENDERER_SOFTWARE);
+  if (display.renderer == nullptr) throw EPlatformError(std::string("cannot draw in the game window: ") + SDL_GetError());
+}
+
+void CloseWindow() {
+  Display& display = TheDisplay();
+  if (display.renderer != nullptr) SDL_DestroyRenderer(display.renderer);
+  if (display.window != nullptr) SDL_DestroyWindow(display.window);
+  display.renderer = nullptr;
+  display.window = nullptr;
+}
+
+void ResizeWindow(int width, int height) {
+  Display& display = TheDisplay();
+  if (display.window != nullptr && !display.fullScreen) SDL_SetWindowSize(display.window, width, height);
+}
+
+std::optional<Message> NextMessage(int waitMicroseconds) {
+  if (auto message = PollTranslated()) return message;
+  if (waitMicroseconds == 0) return std::nullopt;
+  if (waitMicroseconds > 0) {
+    // SDL's own wait counts whole milliseconds, too coarse for the frame clock.
+    std::this_thread::sleep_for(std::chrono::microseconds(waitMicroseconds));
+    return PollTranslated();
+  }
+  SDL_Event event;
+  while (SDL_WaitEvent(&event)) {
+    if (auto message = Translate(event)) return message;
+  }
+  return std::nullopt;
+}
+
+SDL_Renderer* Renderer() { return TheDisplay().renderer; }
+
+void SetDisplayMode(bool fullScreen, int width, int height) {
+  Display& display = TheDisplay();
+  display.fullScreen = fullScreen;
+  display.modeWidth = width;
+  display.modeHeight = height;
+  if (display.window == nullptr) return;
+  SDL_SetWindowFullscreen(display.window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (!fullScreen) SDL_SetWindowSize(display.window, width, height);
+  SDL_RenderSetLogicalSize(display.renderer, width, height);
+}
+
+int DisplayWidth() {
+  const Display& display = TheDisplay();
+  if (display.fullScreen) return display.modeWidth;
+  SDL_DisplayMode mode{};
+  return SDL_GetDesktopDisplayMode(0, &mode) == 0 ? mode.w : display.modeWidth;
+}
+
+int DisplayHeight() {
+  const Display& display = TheDisplay();
+  if (display.fullScreen) return display.modeHeight;
+  SDL_DisplayMode mode{};
+  return SDL_GetDesktopDisplayMode(0, &mode) == 0 ? mode.h : display.modeHeight;
+}
+
+void PresentPicture(SDL_Texture* picture) {
+  SDL_Renderer* renderer = TheDisplay().renderer;
+  SDL_SetRenderTarget(renderer, nullptr);
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+  SDL_RenderClear(renderer);
+  SDL_RenderCopy(renderer, picture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+}
+
+bool DeviceLost() { return TheDisplay().deviceLost; }
+
+int ShowCursor(bool show) {
+  Display& display = TheDisplay();
+  display.cursorCount += show ? 1 : -1;
+  SDL_ShowCursor(display.cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  return display.cursorCount;
+}
+
+void Trace(std::string_view) {}
+
+}  // namespace platform::backend
+
+bool platform::audio::OutputAvailable() { return TheDisplay().audio != 0; }
+
+DWORD timeGetTime() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const auto milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+  return static_cast<DWORD>(milliseconds);
+}
+
+// The host's timers already have millisecond resolution.
+UINT timeBeginPeriod(UINT) { return TIMERR_NOERROR; }
+UINT timeEndPeriod(UINT) { return TIMERR_NOERROR; }
+
+void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+std::uint32_t platform::ClockSeed() {
+  return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^ std::random_device{}();
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The real program on a real X server with a window manager: it starts, covers the whole
+# screen with the 640 x 480 picture letterboxed, and ends cleanly when its window is closed.
+set -euo pipefail
+game=$1
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A 16:9 screen, so the 4:3 picture needs bars at the sides.
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
+game_pid=$!
+pids+=($game_pid)
+
+window=$(timeout 10 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
+full=""
+for _ in $(seq 50); do
+  geometry=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ {print $2}')
+  [ "$geometry" = "1280x720" ] && { full=yes; break; }
+  sleep 0.1
+done
+[ -n "$full" ] || fail "the window is $geometry, not full screen"
+
+# Left bar, picture and right bar: the picture is 960 x 720 from x = 160.
+xwd -root -silent > "$work/screen.xwd"
+python3 - "$work/screen.xwd" <<'PY' || fail "the screen does not show the letterboxed picture"
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+header_size, = struct.unpack('>I', data[:4])
+width, height = struct.unpack('>II', data[16:24])
+bytes_per_line, = struct.unpack('>I', data[48:52])
+ncolors, = struct.unpack('>I', data[76:80])
+pixels = data[header_size + ncolors * 12:]
+def pixel(x, y):
+    offset = y * bytes_per_line + x * 4
+    return struct.unpack('<I', pixels[offset:offset + 4])[0] & 0xFFFFFF
+assert (width, height) == (1280, 720), (width, height)
+# Nothing but black may show outside the picture.
+assert all(pixel(x, y) == 0 for x in (0, 80, 159, 1120, 1279) for y in (0, 360, 719))
+PY
+
+wmctrl -c 'ことぶね' || fail "could not ask the window to close"
+for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$game_pid" 2>/dev/null && fail "the game did not end after its window was closed"
+wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
+echo "1 passed, 0 failed"

@@ -1,0 +1,292 @@
+#include <cstring>
+#include <set>
+
+#include "game_fixture.h"
+#include "platform/codepage.h"
+
+namespace {
+
+std::string RecordWith(std::int32_t best, std::int32_t marker) {
+  std::string bytes(kRecordSize, '\0');
+  std::memcpy(&bytes[kBestScoreOffset], &best, 4);
+  std::memcpy(&bytes[kSavedMarkerOffset], &marker, 4);
+  return bytes;
+}
+
+}  // namespace
+
+using Pacing = GameTest;
+
+TEST_F(Pacing, EarlyPassRunsNoFrameButAsksToBeCalledAgain) {
+  Start();
+  headless::AdvanceTime(10);
+  EXPECT_FALSE(Idle());
+  EXPECT_EQ(headless::FramesPresented(), 0);
+  EXPECT_TRUE(headless::Sleeps().empty());
+}
+
+TEST_F(Pacing, FrameSleepsUntilThreeMillisecondsBeforeTheNext) {
+  TForm1& game = Start();
+  headless::AdvanceTime(25);
+  Idle();
+  ASSERT_EQ(headless::FramesPresented(), 1);
+  EXPECT_EQ(game.lastFrameTime, kStartTime + 25);
+  ASSERT_EQ(headless::Sleeps().size(), 1u);
+  EXPECT_EQ(headless::Sleeps()[0], 22u);
+}
+
+TEST_F(Pacing, SlowFrameIsFollowedAtOnceByTheNext) {
+  TForm1& game = Start();
+  headless::SetPresentCost(30);
+  headless::AdvanceTime(25);
+  Idle();
+  EXPECT_TRUE(headless::Sleeps().empty());
+  const DWORD secondStart = headless::Now();
+  Idle();
+  EXPECT_EQ(headless::FramesPresented(), 2);
+  EXPECT_EQ(game.lastFrameTime, secondStart);
+}
+
+TEST_F(Pacing, FramesStartExactlyTwentyFiveMillisecondsApartInTheMessageLoop) {
+  Start();
+  headless::PostClose(kStartTime + 400 * 25 + 10);
+  application->Run();
+  const auto& starts = headless::PresentTimes();
+  ASSERT_EQ(starts.size(), 400u);
+  for (size_t i = 0; i < starts.size(); ++i) EXPECT_EQ(starts[i], kStartTime + 25 * (i + 1)) << "frame " << i;
+}
+
+TEST_F(Pacing, ClockWrapStillRunsFrames) {
+  headless::SetTime(0xFFFFFFFFu - 30);
+  Start();
+  RunFrames(5);
+  EXPECT_EQ(headless::FramesPresented(), 5);
+}
+
+using StartUp = GameTest;
+
+TEST_F(StartUp, GoesFullScreenHidesCursorAndSetsTimerPeriodInOrder) {
+  headless::StartTrace();
+  Start();
+  const std::vector<std::string> expected{"OpenWindow", "Windowed", "FullScreen", "ShowCursor(FALSE)",
+                                          "timeBeginPeriod(1)"};
+  EXPECT_EQ(headless::TakeTrace(), expected);
+  const auto window = headless::Window();
+  EXPECT_TRUE(window.fullScreen);
+  EXPECT_EQ(window.width, 640);
+  EXPECT_EQ(window.height, 480);
+  EXPECT_EQ(window.title, "ことぶね");
+}
+
+TEST_F(StartUp, InitialStateWithoutRecordFile) {
+  TForm1& game = Start();
+  EXPECT_EQ(game.screenWidth, 640);
+  EXPECT_EQ(game.screenHeight, 480);
+  EXPECT_EQ(game.exeDir, folder.Native("") );
+  EXPECT_EQ(game.bestScore, 20000);
+  EXPECT_EQ(game.savedMarker(), -1);
+  EXPECT_EQ(game.resumeState, 0);
+  EXPECT_TRUE(game.titlePhase);
+  EXPECT_EQ(game.gauge, 20);
+  EXPECT_EQ(game.stageStartGauge, 20);
+  EXPECT_EQ(game.messageText[0], platform::Utf16ToCp932(u"ＢＧＭ設定中．．．"));
+  EXPECT_EQ(game.lastFrameTime, kStartTime);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(game.ballChar[i], std::u16string(1, u"ことぶね"[i % 4]));
+  for (int r = 0; r < 2; ++r) {
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(game.answerSlot[r][i].x, 480 + 35 * i);
+      EXPECT_EQ(game.answerSlot[r][i].y, 48 + 135 * r);
+    }
+  }
+  EXPECT_EQ(game.sharkAngle, 0);
+  EXPECT_EQ(game.sharkY, 60);
+  EXPECT_TRUE(game.sharkShown);
+}
+
+TEST_F(StartUp, RecordWithSavedGameAsksToResume) {
+  folder.Write("data/record1.dat", RecordWith(123456, 7));
+  TForm1& game = Start();
+  EXPECT_EQ(game.bestScore, 123456);
+  EXPECT_EQ(game.resumeState, -1);
+}
+
+TEST_F(StartUp, RecordWithoutSavedGameStartsFresh) {
+  folder.Write("data/record1.dat", RecordWith(30000, -1));
+  TForm1& game = Start();
+  EXPECT_EQ(game.bestScore, 30000);
+  EXPECT_EQ(game.resumeState, 0);
+}
+
+TEST_F(StartUp, TruncatedRecordCountsAsNone) {
+  folder.Write("data/record1.dat", RecordWith(30000, 3).substr(0, 540));
+  TForm1& game = Start();
+  EXPECT_EQ(game.bestScore, 20000);
+  EXPECT_EQ(game.resumeState, 0);
+}
+
+TEST_F(StartUp, WritesNoFile) {
+  Start();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Native("data")), {}), 0);
+}
+
+using TitlePhase = GameTest;
+
+TEST_F(TitlePhase, MusicSetUpAtFrameTwentyAndShiftPromptAtFrameHundred) {
+  TForm1& game = Start();
+  RunFrames(19);
+  EXPECT_FALSE(game.bgmReady);
+  RunFrames(1);
+  EXPECT_TRUE(game.bgmReady);
+  EXPECT_TRUE(game.musicOn);
+  RunFrames(79);
+  EXPECT_FALSE(game.startPromptShown);
+  RunFrames(1);
+  EXPECT_TRUE(game.startPromptShown);
+  EXPECT_TRUE(game.startPromptLive);
+  EXPECT_EQ(game.messageText[0], platform::Utf16ToCp932(u"準備ができたらShiftキーを押してください。"));
+  EXPECT_EQ(game.stage, 1);
+  const int ticks = game.titleTicks;
+  RunFrames(10);
+  EXPECT_EQ(game.titleTicks, ticks);
+}
+
+TEST_F(TitlePhase, SavedGameGivesTheResumeQuestion) {
+  folder.Write("data/record1.dat", RecordWith(20000, 0));
+  TForm1& game = Start();
+  RunFrames(100);
+  EXPECT_EQ(game.messageText[0], platform::Utf16ToCp932(u"前回の続きからゲームを始めますか？"));
+  EXPECT_EQ(game.messageText[1], platform::Utf16ToCp932(u"はい・・・Yキー,いいえ・・・Nキー"));
+  EXPECT_EQ(game.stage, 0);
+}
+
+TEST_F(TitlePhase, NoPromptBeforeTheMusicIsReady) {
+  TForm1& game = Start();
+  game.titleTicks = 200;
+  game.quitRequested = true;  // the set-up is abandoned, so the music never becomes ready
+  for (int pass = 0; pass < 3; ++pass) {
+    headless::AdvanceTime(25);
+    EXPECT_TRUE(Idle()) << "an abandoned set-up ends the pass before Done is cleared";
+  }
+  EXPECT_FALSE(game.bgmReady);
+  EXPECT_FALSE(game.startPromptShown);
+  EXPECT_EQ(headless::FramesPresented(), 0);
+}
+
+using RoundReset = GameTest;
+
+TEST_F(RoundReset, BallsOnTheGridAndNeverStandingStill) {
+  for (std::uint32_t seed = 1; seed <= 200; ++seed) {
+    headless::Reset();
+    headless::SetTime(kStartTime);
+    headless::SetExeName(folder.Native("kotobune"));
+    headless::SetClockSeed(seed);
+    application.reset();
+    TForm1& game = Start();
+    for (int i = 0; i < 8; ++i) {
+      const TGameObject& b = game.ball[i];
+      EXPECT_EQ(b.x, (i % 3) * 60 + 150);
+      EXPECT_EQ(b.y, (i / 3) * 60 + 150);
+      EXPECT_TRUE(b.active);
+      EXPECT_TRUE(b.dx != 0 || b.dy != 0) << "seed " << seed << " ball " << i;
+      EXPECT_GE(b.dx, -2);
+      EXPECT_LE(b.dx, 2);
+      EXPECT_GE(b.dy, -2);
+      EXPECT_LE(b.dy, 2);
+    }
+  }
+}
+
+TEST_F(RoundReset, SameSeedSameRound) {
+  headless::SetClockSeed(99);
+  const auto first = Start().ball;
+  application.reset();
+  headless::SetClockSeed(99);
+  EXPECT_EQ(std::memcmp(first.data(), Start().ball.data(), sizeof first), 0);
+}
+
+TEST_F(RoundReset, ComboSurvivesOnlyACompletedRound) {
+  TForm1& game = Start();
+  game.comboCount = 4;
+  game.pickCount = 8;
+  game.ResetRound();
+  EXPECT_EQ(game.comboCount, 4);
+  game.pickCount = 5;
+  game.ResetRound();
+  EXPECT_EQ(game.comboCount, 0);
+}
+
+TEST_F(RoundReset, ClearsPicksFlagsAndExplosions) {
+  TForm1& game = Start();
+  game.pickCount = 3;
+  game.slotBall[1][2] = 5;
+  game.rowResult = {1, 2};
+  game.explosion[7].active = true;
+  game.gameOver = game.stageEnded = game.gameCleared = game.judgeShown = true;
+  game.targetX = 10;
+  game.ResetRound();
+  EXPECT_EQ(game.pickCount, 0);
+  EXPECT_EQ(game.slotBall[1][2], -1);
+  EXPECT_EQ(game.rowResult, (std::array<std::int32_t, 2>{0, 0}));
+  EXPECT_EQ(game.rowMatch, (std::array<std::int32_t, 2>{-1, -1}));
+  EXPECT_FALSE(game.explosion[7].active);
+  EXPECT_FALSE(game.gameOver || game.stageEnded || game.gameCleared || game.judgeShown);
+  EXPECT_EQ(game.targetX, 240);
+}
+
+using Shutdown = GameTest;
+
+TEST_F(Shutdown, WindowCloseRestoresCursorAndTimer) {
+  Start();
+  headless::PostClose(kStartTime + 100);
+  application->Run();
+  EXPECT_EQ(headless::CursorCount(), 0);
+  EXPECT_EQ(headless::TimerPeriodDepth(), 0);
+  EXPECT_FALSE(headless::Window().open);
+}
+
+TEST_F(Shutdown, LostDeviceEndsTheProgramAtTheNextFrame) {
+  Start();
+  RunFrames(2);
+  headless::SimulateDeviceLost(true);
+  headless::PostClose(kStartTime + 60000);  // never reached
+  application->Run();
+  EXPECT_EQ(headless::FramesPresented(), 2);
+  EXPECT_LT(headless::Now(), kStartTime + 200);
+  EXPECT_EQ(headless::CursorCount(), 0);
+}
+
+namespace {
+
+std::vector<std::string> MusicCalls(std::vector<std::string> trace) {
+  std::erase_if(trace, [](const std::string& call) { return call.rfind("vbmp3", 0) != 0 && call.rfind("MediaPlayer", 0) != 0; });
+  return trace;
+}
+
+}  // namespace
+
+TEST_F(Shutdown, CloseStopsAndClosesMidiOnlyForAMidiTrack) {
+  TForm1& game = Start();
+  game.bgmPath = game.exeDir + "data\\song.mid";
+  game.musicOn = true;
+  headless::StartTrace();
+  game.Close();
+  EXPECT_EQ(MusicCalls(headless::TakeTrace()),
+            (std::vector<std::string>{"MediaPlayer.Stop", "MediaPlayer.Close", "vbmp3_free"}));
+}
+
+TEST_F(Shutdown, CloseOfAStoppedMidiStageOnlyClosesIt) {
+  TForm1& game = Start();
+  game.bgmPath = game.exeDir + "data\\song.mid";
+  game.musicOn = true;
+  game.stageEnded = true;
+  headless::StartTrace();
+  game.Close();
+  EXPECT_EQ(MusicCalls(headless::TakeTrace()), (std::vector<std::string>{"MediaPlayer.Close", "vbmp3_free"}));
+}
+
+TEST_F(Shutdown, CloseOfAnMp3TrackOrBeforeTheMusicOnlyFreesTheLibrary) {
+  TForm1& game = Start();
+  headless::StartTrace();
+  game.Close();
+  EXPECT_EQ(MusicCalls(headless::TakeTrace()), (std::vector<std::string>{"vbmp3_free"}));
+}

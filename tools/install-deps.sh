@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, playing and testing ことぶね need.
+# Idempotent: installs only what is missing, and refreshes the package lists only when it must.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  libsdl2-dev libfreetype-dev libfontconfig-dev libmpg123-dev libfluidsynth-dev
+  # run: a General MIDI soundfont and a Japanese font
+  timgm6mb-soundfont fonts-ipafont-gothic
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libbenchmark-dev lame
+  xvfb xauth openbox xdotool wmctrl x11-utils x11-apps
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+install_missing() { $sudo apt-get install -y --no-install-recommends "${missing[@]}"; }
+# Without fresh lists apt may not know a package at all: update once, then try again.
+if ! install_missing; then
+  $sudo apt-get update
+  install_missing
+fi

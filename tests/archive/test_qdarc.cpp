@@ -2,7 +2,7 @@
 
 #include "QDArc.h"
 #include "archive/archive_bytes.h"
-#include "platform/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

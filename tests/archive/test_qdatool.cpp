@@ -8,7 +8,7 @@
 #include "QDAWriter.h"
 #include "archive/archive_bytes.h"
 #include "archive/sample_pictures.h"
-#include "platform/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "Unit1.h"
 #include "platform/headless.h"
-#include "platform/temp_folder.h"
+#include "support/temp_folder.h"
 
 class GameTest : public ::testing::Test {
  protected:

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "platform/files.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 

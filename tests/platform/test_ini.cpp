@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/ini.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace {
 

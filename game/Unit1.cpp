@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "GameAssets.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/timer.h"
@@ -214,7 +215,7 @@ void TForm1::ResetRound() {
 
 void TForm1::StartParade() {
   vbmp3_close();
-  vbmp3_open((exeDir + "data\\parade.mp3").c_str(), mp3Info.data());
+  vbmp3_open((exeDir + std::string(kVictoryMusic)).c_str(), mp3Info.data());
   vbmp3_play();
   paradeStarted = true;
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "Unit1.h"
+#include "GameAssets.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/timer.h"
@@ -25,7 +26,7 @@ bool TForm1::BgmIsMidi() const { return HasExtension(bgmPath, ".mid"); }
 
 bool TForm1::MusicSetUp() {
   const std::string settings = exeDir + "data\\settei.ini";
-  const std::string ownMusic = exeDir + "data\\tamsu01.mp3";
+  const std::string ownMusic = exeDir + std::string(kOwnMusic);
   if (FileExists(settings)) {
     switch (static_cast<std::int32_t>(GetPrivateProfileIntA("BGM", "Settei", 0, settings))) {
       case 0:

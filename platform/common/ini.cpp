@@ -106,7 +106,7 @@ class IniDocument {
     const auto header = FindSection(section);
     if (!header) {
       if (!value) return false;
-      InsertLine(lines_.size(), "[" + std::string(section) + "]");
+      InsertLine(lines_.size(), std::string("[").append(section).append("]"));
       InsertLine(lines_.size(), KeyValueText(key, *value));
       return true;
     }

@@ -46,10 +46,12 @@ struct Machine {
   std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
 };
 
-Machine& TheMachine() {
-  static Machine machine;
+std::unique_ptr<Machine>& MachineSlot() {
+  static std::unique_ptr<Machine> machine = std::make_unique<Machine>();
   return machine;
 }
+
+Machine& TheMachine() { return *MachineSlot(); }
 
 void RenderAudioUntilNow(Machine& machine) {
   using platform::audio::kChannels;
@@ -100,12 +102,7 @@ void Record(std::string call) {
 
 namespace headless {
 
-void Reset() {
-  Machine& machine = TheMachine();
-  machine.renderer.reset();
-  machine.screen.reset();
-  machine = Machine{};
-}
+void Reset() { MachineSlot() = std::make_unique<Machine>(); }
 
 DWORD Now() { return static_cast<DWORD>(TheMachine().nowMicroseconds / 1000); }
 

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DataFiles.h"
+#include "platform/codepage.h"
+
+namespace {
+
+// Lines as the game reads them: CR LF, LF or a lone CR ends a line.
+std::vector<std::string> Lines(const data_files::Bytes& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = static_cast<char>(bytes[i]);
+    if (c == '\r' || c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// Valid Shift-JIS survives the way there and back; a stray byte comes back changed.
+bool IsShiftJis(const std::string& line) {
+  return platform::Utf16ToCp932(platform::Cp932ToUtf16(line)) == line;
+}
+
+std::string Utf8(const std::string& sjis) { return platform::Cp932ToUtf8(sjis); }
+
+TEST(PlayerTextFiles, IdiomFileIsAFifteenLineShiftJisHeaderWithoutIdioms) {
+  const auto lines = Lines(data_files::ReadAll(data_files::Path("data\\追加問題.txt")));
+  ASSERT_EQ(lines.size(), 15u);
+  std::string all;
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(IsShiftJis(line)) << Utf8(line);
+    all += Utf8(line) + "\n";
+  }
+  // It tells the player what the three lines of an entry hold.
+  for (const char* word : {"四字熟語", "意味", "読み"}) EXPECT_NE(all.find(word), std::string::npos) << word;
+}
+
+TEST(PlayerTextFiles, SettingsSampleDocumentsTheKeysInShiftJis) {
+  const auto lines = Lines(data_files::ReadAll(data_files::Path("data\\settei.ini.sample")));
+  std::string all;
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(IsShiftJis(line)) << Utf8(line);
+    all += Utf8(line) + "\n";
+  }
+  for (const char* key : {"[BGM]", "Settei=", "MusicName=", "MusicFolda=", "[Font]", "Name="}) {
+    EXPECT_NE(all.find(key), std::string::npos) << key;
+  }
+}
+
+}  // namespace

@@ -59,6 +59,8 @@ TForm1::TForm1(TApplication& application)
   DDSD1.ChannelCount = 10;
   MediaPlayer1.Visible = false;
   DG.Loaded();
+  DDIDEX1.Loaded();
+  DDSD1.Loaded();
 }
 
 TForm1::~TForm1() { ApplicationEvents1.SetOnIdle(nullptr); }
@@ -71,10 +73,13 @@ void TForm1::FormCreate() {
   ShowCursor(FALSE);
   timeBeginPeriod(1);
   exeDir = IncludeTrailingPathDelimiter(ExtractFilePath(Application.ExeName()));
-  // The scene, the text writers, the pictures and the sound effects take their places
-  // between these steps as their components arrive.
+  // The scene, the text writers and the pictures take their places between these steps as
+  // their components arrive.
   PlaceSharkAtStart();
+  LoadWaves();
   PlaceAnswerSlots();
+  BuildBuiltinTable();
+  LoadUserIdioms();
   ReadRecord();
   for (int i = 0; i < 8; ++i) ballChar[i] = std::u16string(1, u"ことぶね"[i % 4]);
   messageText[0] = Sjis(u"ＢＧＭ設定中．．．");
@@ -84,6 +89,13 @@ void TForm1::FormCreate() {
   gauge = 20;
   stageStartGauge = 20;
   lastFrameTime = timeGetTime();
+}
+
+void TForm1::LoadWaves() {
+  for (size_t i = 0; i < waves.size(); ++i) {
+    waves[i] = std::make_unique<TDDSDWaveData>(DDSD1, exeDir + std::string(kWaveFiles[i]), false);
+  }
+  for (size_t i = 0; i < waves.size(); ++i) DDSD1.Channel(static_cast<std::int32_t>(i))->setWaveData(waves[i].get());
 }
 
 void TForm1::PlaceSharkAtStart() {
@@ -228,5 +240,6 @@ void TForm1::FormClose(TCloseAction&) {
 
 void TForm1::FormDestroy() {
   timeEndPeriod(1);
+  for (auto& wave : waves) wave.reset();
   ShowCursor(TRUE);
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The game's one window: its components, its handlers and the whole game state.
+#include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +35,21 @@ class TForm1 : public TForm, public GameState {
   void RunFrame();
   int Random(int n);
 
+  // Idiom dictionary
+  void BuildBuiltinTable();
+  void LoadUserIdioms();
+  void NewRound();
+  void SplitMeanings();
+  // Resume: question q refers to the user idiom of that text, added if the list lacks it.
+  int AdoptSavedIdiom(int q, const std::u16string& idiom, const std::u16string& meaning,
+                      const std::u16string& reading);
+  // The texts of a dictionary index: built-in rows below 170, user idioms from 170 on.
+  const std::u16string& IdiomOf(int index) const;
+  const std::u16string& MeaningOf(int index) const;
+  const std::u16string& ReadingOf(int index) const;
+  void RenderBallChar(int i);     // ballChar[i] into texBallChar[i]
+  void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
+
   // Background music
   // False when the player quit while the set-up let messages through.
   bool MusicSetUp();
@@ -47,6 +64,10 @@ class TForm1 : public TForm, public GameState {
   void StartParade();
 
  private:
+  // The ten sound effects; channel i plays waves[i].
+  std::array<std::unique_ptr<TDDSDWaveData>, 10> waves;
+
+  void LoadWaves();
   void PlaceSharkAtStart();
   void PlaceAnswerSlots();
   void ReadRecord();

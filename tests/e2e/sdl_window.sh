@@ -21,15 +21,17 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 openbox >/dev/null 2>&1 &
 pids+=($!)
-sleep 1
+# The full-screen request only works once the window manager has taken the screen.
+for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
 
 SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
 
-window=$(timeout 10 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
+window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
 full=""
-for _ in $(seq 50); do
+for _ in $(seq 150); do
   geometry=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ {print $2}')
   [ "$geometry" = "1280x720" ] && { full=yes; break; }
   sleep 0.1
@@ -55,7 +57,7 @@ assert all(pixel(x, y) == 0 for x in (0, 80, 159, 1120, 1279) for y in (0, 360, 
 PY
 
 wmctrl -c 'ことぶね' || fail "could not ask the window to close"
-for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 150); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$game_pid" 2>/dev/null && fail "the game did not end after its window was closed"
 wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
 echo "1 passed, 0 failed"

@@ -1,96 +1,188 @@
 #include "platform/d3d9.h"
 
-#include <memory>
+#include <algorithm>
+#include <cstdio>
 
 #include "backend.h"
+#include "d3d9_device.h"
+#include "d3d9_settings.h"
+#include "platform/app.h"
+
+namespace platform::d3d9 {
+
+DeviceProfile& Profile() {
+  static DeviceProfile profile;
+  return profile;
+}
+
+bool IsDepthFormat(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_D16:
+    case D3DFMT_D24S8:
+    case D3DFMT_D24X8:
+    case D3DFMT_D32:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void FillCaps(D3DDEVTYPE deviceType, UINT adapter, D3DCAPS9& caps) {
+  const DeviceProfile& profile = Profile();
+  caps = {};
+  caps.DeviceType = deviceType;
+  caps.AdapterOrdinal = adapter;
+  caps.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
+  caps.DevCaps = profile.hardwareTransformAndLight ? D3DDEVCAPS_HWTRANSFORMANDLIGHT : 0;
+  caps.PrimitiveMiscCaps = profile.separateBlendOp ? D3DPMISCCAPS_BLENDOP : 0;
+  caps.TextureCaps = D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_MIPMAP |
+                     (profile.powerOfTwoTextures ? D3DPTEXTURECAPS_POW2 : 0) |
+                     (profile.squareOnlyTextures ? D3DPTEXTURECAPS_SQUAREONLY : 0);
+  caps.MaxTextureWidth = profile.maxTextureWidth;
+  caps.MaxTextureHeight = profile.maxTextureHeight;
+  caps.MaxSimultaneousTextures = 1;
+  caps.MaxPrimitiveCount = 0xFFFFF;
+}
 
 namespace {
 
-struct TextureDeleter {
-  void operator()(SDL_Texture* texture) const { SDL_DestroyTexture(texture); }
-};
-using TexturePtr = std::unique_ptr<SDL_Texture, TextureDeleter>;
+bool IsBackBufferFormat(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+      return true;
+    default:
+      return false;
+  }
+}
 
-// Every frame is drawn into a picture of the back-buffer size at scale 1, so a texel
-// lands on exactly one pixel whatever the display's size; Present scales it to the display.
-class Device final : public IDirect3DDevice9 {
- public:
-  Device(SDL_Renderer* renderer, TexturePtr picture) : renderer_(renderer), picture_(std::move(picture)) {
-    SDL_SetRenderTarget(renderer_, picture_.get());
-  }
-  ~Device() override { SDL_SetRenderTarget(renderer_, nullptr); }
+bool IsTextureFormat(D3DFORMAT format) {
+  const auto& formats = Profile().textureFormats;
+  return SdlFormatOf(format) != SDL_PIXELFORMAT_UNKNOWN &&
+         std::find(formats.begin(), formats.end(), format) != formats.end();
+}
 
-  HRESULT TestCooperativeLevel() override {
-    return platform::backend::DeviceLost() ? D3DERR_DEVICELOST : D3D_OK;
-  }
-  HRESULT BeginScene() override {
-    if (inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = true;
-    SDL_SetRenderTarget(renderer_, picture_.get());
-    return D3D_OK;
-  }
-  HRESULT EndScene() override {
-    if (!inScene_) return D3DERR_INVALIDCALL;
-    inScene_ = false;
-    return D3D_OK;
-  }
-  HRESULT Present(const RECT*, const RECT*, HWND, const void*) override {
-    if (platform::backend::DeviceLost()) return D3DERR_DEVICELOST;
-    platform::backend::PresentPicture(picture_.get());
-    SDL_SetRenderTarget(renderer_, picture_.get());
-    return D3D_OK;
-  }
-  HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float, DWORD) override {
-    if ((flags & D3DCLEAR_TARGET) == 0) return D3D_OK;
-    SDL_SetRenderDrawBlendMode(renderer_, SDL_BLENDMODE_NONE);
-    SDL_SetRenderDrawColor(renderer_, (color >> 16) & 255, (color >> 8) & 255, color & 255, color >> 24);
-    if (count == 0 || rects == nullptr) return SDL_RenderClear(renderer_) == 0 ? D3D_OK : D3DERR_INVALIDCALL;
-    for (DWORD i = 0; i < count; ++i) {
-      const SDL_Rect area{rects[i].x1, rects[i].y1, rects[i].x2 - rects[i].x1, rects[i].y2 - rects[i].y1};
-      SDL_RenderFillRect(renderer_, &area);
-    }
-    return D3D_OK;
-  }
+bool DeviceTypeAvailable(D3DDEVTYPE deviceType) {
+  return deviceType == D3DDEVTYPE_REF || (deviceType == D3DDEVTYPE_HAL && Profile().hardwareDeviceAvailable);
+}
 
- private:
-  SDL_Renderer* renderer_;
-  TexturePtr picture_;
-  bool inScene_ = false;
-};
+// HWND is the form itself. A full-screen device takes the whole screen, so its window's client
+// area becomes the mode's size, as the window system does for such a device.
+void FitWindowToFullScreen(const D3DPRESENT_PARAMETERS& params) {
+  if (params.Windowed != FALSE || params.hDeviceWindow == nullptr) return;
+  auto* form = reinterpret_cast<TForm*>(params.hDeviceWindow);
+  form->ClientWidth = static_cast<int>(params.BackBufferWidth);
+  form->ClientHeight = static_cast<int>(params.BackBufferHeight);
+}
 
 class Direct3D final : public IDirect3D9 {
  public:
   UINT GetAdapterCount() override { return 1; }
 
-  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
-    if (adapter != 0 || mode == nullptr) return D3DERR_INVALIDCALL;
-    *mode = {static_cast<UINT>(platform::backend::DisplayWidth()),
-             static_cast<UINT>(platform::backend::DisplayHeight()), 60, D3DFMT_X8R8G8B8};
+  HRESULT GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIER9* identifier) override {
+    if (adapter != 0 || identifier == nullptr) return D3DERR_INVALIDCALL;
+    *identifier = {};
+    SDL_RendererInfo info{};
+    const char* renderer = SDL_GetRendererInfo(backend::Renderer(), &info) == 0 ? info.name : "none";
+    std::snprintf(identifier->Driver, sizeof identifier->Driver, "sdl-%s", renderer);
+    std::snprintf(identifier->Description, sizeof identifier->Description, "SDL 2D renderer (%s)", renderer);
+    std::snprintf(identifier->DeviceName, sizeof identifier->DeviceName, "DISPLAY1");
     return D3D_OK;
   }
 
-  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS* params,
+  HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
+    if (adapter != 0 || mode == nullptr) return D3DERR_INVALIDCALL;
+    *mode = {static_cast<UINT>(backend::DisplayWidth()), static_cast<UINT>(backend::DisplayHeight()), 60,
+             D3DFMT_X8R8G8B8};
+    return D3D_OK;
+  }
+
+  HRESULT CheckDeviceFormat(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat, DWORD usage,
+                            D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) override {
+    if (adapter != 0 || !DeviceTypeAvailable(deviceType) || !IsBackBufferFormat(adapterFormat)) {
+      return D3DERR_INVALIDCALL;
+    }
+    if ((usage & D3DUSAGE_DEPTHSTENCIL) != 0) return IsDepthFormat(checkFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    if ((usage & D3DUSAGE_RENDERTARGET) != 0) {
+      return checkFormat == D3DFMT_A8R8G8B8 || checkFormat == D3DFMT_X8R8G8B8 ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+    if (resourceType == D3DRTYPE_TEXTURE || resourceType == D3DRTYPE_SURFACE) {
+      return IsTextureFormat(checkFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+    return D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE deviceType, D3DFORMAT adapterFormat,
+                                 D3DFORMAT renderTargetFormat, D3DFORMAT depthStencilFormat) override {
+    if (adapter != 0 || !DeviceTypeAvailable(deviceType) || !IsBackBufferFormat(adapterFormat) ||
+        !IsBackBufferFormat(renderTargetFormat)) {
+      return D3DERR_INVALIDCALL;
+    }
+    return IsDepthFormat(depthStencilFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+  }
+
+  HRESULT GetDeviceCaps(UINT adapter, D3DDEVTYPE deviceType, D3DCAPS9* caps) override {
+    if (adapter != 0 || caps == nullptr) return D3DERR_INVALIDCALL;
+    if (!DeviceTypeAvailable(deviceType)) return D3DERR_NOTAVAILABLE;
+    FillCaps(deviceType, adapter, *caps);
+    return D3D_OK;
+  }
+
+  HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* params,
                        IDirect3DDevice9** returnedDevice) override {
-    if (adapter != 0 || params == nullptr || returnedDevice == nullptr) return D3DERR_INVALIDCALL;
+    if (returnedDevice == nullptr) return D3DERR_INVALIDCALL;
     *returnedDevice = nullptr;
+    if (adapter != 0 || params == nullptr) return D3DERR_INVALIDCALL;
+    if (Profile().deviceCreationFails || !DeviceTypeAvailable(deviceType)) return D3DERR_NOTAVAILABLE;
+    const HRESULT valid = CheckParameters(deviceType, behaviorFlags, *params);
+    if (valid != D3D_OK) return valid;
     FillDefaults(*params);
-    platform::backend::SetDisplayMode(params->Windowed == FALSE, static_cast<int>(params->BackBufferWidth),
-                                      static_cast<int>(params->BackBufferHeight));
-    SDL_Renderer* renderer = platform::backend::Renderer();
-    TexturePtr picture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
-                                         static_cast<int>(params->BackBufferWidth),
-                                         static_cast<int>(params->BackBufferHeight)));
+    backend::SetDisplayMode(params->Windowed == FALSE, static_cast<int>(params->BackBufferWidth),
+                            static_cast<int>(params->BackBufferHeight));
+    FitWindowToFullScreen(*params);
+    SDL_Renderer* renderer = backend::Renderer();
+    SdlTexturePtr picture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                            static_cast<int>(params->BackBufferWidth),
+                                            static_cast<int>(params->BackBufferHeight)));
     if (!picture) return D3DERR_NOTAVAILABLE;
-    *returnedDevice = new Device(renderer, std::move(picture));
+    *returnedDevice = new Device(*this, deviceType, renderer, std::move(picture), *params);
     return D3D_OK;
   }
 
  private:
-  static void FillDefaults(D3DPRESENT_PARAMETERS& params) {
-    if (params.BackBufferWidth == 0 || params.BackBufferHeight == 0) {
-      params.BackBufferWidth = static_cast<UINT>(platform::backend::DisplayWidth());
-      params.BackBufferHeight = static_cast<UINT>(platform::backend::DisplayHeight());
+  static HRESULT CheckParameters(D3DDEVTYPE deviceType, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& params) {
+    const DWORD processing = behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING);
+    if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING && processing != D3DCREATE_HARDWARE_VERTEXPROCESSING) {
+      return D3DERR_INVALIDCALL;
     }
+    D3DCAPS9 caps;
+    FillCaps(deviceType, 0, caps);
+    if (processing == D3DCREATE_HARDWARE_VERTEXPROCESSING && (caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) == 0) {
+      return D3DERR_INVALIDCALL;
+    }
+    if (params.EnableAutoDepthStencil != FALSE && !IsDepthFormat(params.AutoDepthStencilFormat)) {
+      return D3DERR_INVALIDCALL;
+    }
+    if (params.BackBufferCount > 3) return D3DERR_INVALIDCALL;
+    const bool formatGiven = params.BackBufferFormat != D3DFMT_UNKNOWN;
+    if (formatGiven ? !IsBackBufferFormat(params.BackBufferFormat) : params.Windowed == FALSE) {
+      return D3DERR_INVALIDCALL;
+    }
+    return D3D_OK;
+  }
+
+  // A windowed device without a size takes its window's client area, and the desktop's format.
+  static void FillDefaults(D3DPRESENT_PARAMETERS& params) {
+    if ((params.BackBufferWidth == 0 || params.BackBufferHeight == 0) && params.hDeviceWindow != nullptr) {
+      const auto* form = reinterpret_cast<const TForm*>(params.hDeviceWindow);
+      if (params.BackBufferWidth == 0) params.BackBufferWidth = static_cast<UINT>(form->ClientWidth);
+      if (params.BackBufferHeight == 0) params.BackBufferHeight = static_cast<UINT>(form->ClientHeight);
+    }
+    if (params.BackBufferWidth == 0) params.BackBufferWidth = 1;
+    if (params.BackBufferHeight == 0) params.BackBufferHeight = 1;
     if (params.BackBufferCount == 0) params.BackBufferCount = 1;
     if (params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = D3DFMT_X8R8G8B8;
   }
@@ -98,6 +190,9 @@ class Direct3D final : public IDirect3D9 {
 
 }  // namespace
 
-IDirect3D9* Direct3DCreate9(UINT) {
-  return new Direct3D();
+}  // namespace platform::d3d9
+
+IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
+  if (sdkVersion != D3D_SDK_VERSION || !platform::d3d9::Profile().direct3DAvailable) return nullptr;
+  return new platform::d3d9::Direct3D();
 }

@@ -7,6 +7,8 @@
 #include "backend.h"
 #include "platform/audio.h"
 #include "platform/headless.h"
+#include "platform/headless_graphics.h"
+#include "platform/headless_input.h"
 #include "platform/timer.h"
 
 namespace {
@@ -102,7 +104,11 @@ void Record(std::string call) {
 
 namespace headless {
 
-void Reset() { MachineSlot() = std::make_unique<Machine>(); }
+void Reset() {
+  MachineSlot() = std::make_unique<Machine>();
+  ResetGraphics();
+  ResetInput();
+}
 
 DWORD Now() { return static_cast<DWORD>(TheMachine().nowMicroseconds / 1000); }
 

@@ -1,0 +1,143 @@
+#pragma once
+// A window with the graphics component on the headless machine, its debug log in a folder of
+// its own, and helpers that build bitmaps and read texture pixels.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DGBitmap.h"
+#include "DGCarad9.h"
+#include "DGTexture.h"
+#include "platform/codepage.h"
+#include "platform/headless.h"
+#include "platform/headless_graphics.h"
+#include "support/temp_folder.h"
+
+inline std::string Sjis(const char* utf8) { return platform::Utf8ToCp932Lossy(utf8); }
+
+// A bottom-up BMP; raw(x, y) gives the stored value of the pixel at column x of row y (row 0 at
+// the top): a palette index, a 16-bit word, 0xRRGGBB or 0xAARRGGBB by bit count.
+inline std::vector<std::uint8_t> MakeBmp(int width, int height, int bitCount,
+                                         const std::function<std::uint32_t(int, int)>& raw,
+                                         const std::function<std::uint32_t(int)>& paletteRgb = {}) {
+  const int bytes = bitCount / 8;
+  const int stride = (width * bytes + 3) / 4 * 4;
+  const std::uint32_t offset = 54 + (bitCount == 8 ? 1024 : 0);
+  std::vector<std::uint8_t> bmp;
+  const auto put = [&bmp](std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) bmp.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  put(0x4D42, 2);
+  put(offset + static_cast<std::uint32_t>(stride * height), 4);
+  put(0, 4);
+  put(offset, 4);
+  put(40, 4);
+  put(static_cast<std::uint32_t>(width), 4);
+  put(static_cast<std::uint32_t>(height), 4);
+  put(1, 2);
+  put(static_cast<std::uint32_t>(bitCount), 2);
+  for (int i = 0; i < 6; ++i) put(0, 4);
+  if (bitCount == 8) {
+    for (int i = 0; i < 256; ++i) put(paletteRgb ? paletteRgb(i) : 0, 4);
+  }
+  for (int y = height - 1; y >= 0; --y) {
+    for (int x = 0; x < width; ++x) put(raw(x, y), bytes);
+    for (int pad = width * bytes; pad < stride; ++pad) bmp.push_back(0);
+  }
+  return bmp;
+}
+
+class GraphicsTest : public ::testing::Test {
+ protected:
+  static constexpr TDGDebugOptions kQuietOptions = dgoDebugMessage | dgoDetailedLog;
+
+  void SetUp() override {
+    headless::Reset();
+    headless::ResetGraphics();
+    headless::SetExeName(folder.Native("kotobune"));
+    DGCarad9::LogLineCount = 0;
+    DGCarad9::LogIndent = 0;
+    DGCarad9::HaltOnError = DGCarad9::DebugMessage = DGCarad9::DetailedLog = true;
+    application = std::make_unique<TApplication>();
+    TFormSettings settings;
+    settings.ClientWidth = 632;
+    settings.ClientHeight = 477;
+    form = std::make_unique<TForm>(*application, settings);
+  }
+
+  void TearDown() override {
+    carad.reset();
+    form.reset();
+    application.reset();
+    headless::ResetGraphics();
+    headless::Reset();
+  }
+
+  // Halting is off unless the options ask for it, so a test sees every failure line.
+  TDGCarad& Start(TDGDebugOptions options = kQuietOptions) {
+    carad = std::make_unique<TDGCarad>(*form);
+    carad->SetDebugOption(options);
+    carad->Loaded();
+    return *carad;
+  }
+
+  void FullScreen() {
+    carad->ToFullScreen(640, 480, D3DFMT_A8R8G8B8, {}, 0, D3DPRESENT_INTERVAL_IMMEDIATE, D3DSWAPEFFECT_DISCARD,
+                        D3DMULTISAMPLE_NONE, 0);
+  }
+
+  std::unique_ptr<TDGTexture> NewTexture(D3DPOOL pool = D3DPOOL_MANAGED, std::span<const D3DFORMAT> formats = DGAlphaFormats) {
+    return std::make_unique<TDGTexture>(*carad, formats, 0, pool, 0, "");
+  }
+
+  std::string LogBytes() const { return folder.Read("DGCarad_DebugLog.txt"); }
+
+  // The texts of the log's lines in UTF-8, without number and indentation.
+  std::vector<std::string> LogTexts() const {
+    std::vector<std::string> texts;
+    const std::string log = LogBytes();
+    for (std::size_t start = 0; start < log.size();) {
+      const std::size_t end = log.find("\r\n", start);
+      std::string line = log.substr(start, end - start);
+      std::size_t text = line.find(" | ") + 3;
+      while (line.compare(text, 2, "  ") == 0) text += 2;
+      texts.push_back(platform::Cp932ToUtf8(line.substr(text)));
+      start = end + 2;
+    }
+    return texts;
+  }
+
+  bool LogHas(const std::string& utf8Text) const {
+    for (const std::string& text : LogTexts()) {
+      if (text == utf8Text) return true;
+    }
+    return false;
+  }
+
+  // Every texel of level 0 as ARGB, row by row.
+  static std::vector<D3DCOLOR> Texels(TDGTexture& texture) {
+    std::vector<D3DCOLOR> texels;
+    D3DLOCKED_RECT locked;
+    if (!texture.LockRect(0, nullptr, locked, D3DLOCK_READONLY)) return texels;
+    for (UINT y = 0; y < texture.TexHeight(); ++y) {
+      const auto* row = static_cast<const std::uint8_t*>(locked.pBits) + std::size_t{y} * locked.Pitch;
+      for (UINT x = 0; x < texture.TexWidth(); ++x) {
+        texels.push_back(DGPixelToColor(DGReadPixel(row + x * texture.BytesPerPixel(), texture.BytesPerPixel()),
+                                        texture.Format()));
+      }
+    }
+    texture.UnlockRect();
+    return texels;
+  }
+
+  static D3DCOLOR Texel(TDGTexture& texture, UINT x, UINT y) { return Texels(texture).at(y * texture.TexWidth() + x); }
+
+  TempFolder folder;
+  std::unique_ptr<TApplication> application;
+  std::unique_ptr<TForm> form;
+  std::unique_ptr<TDGCarad> carad;
+};

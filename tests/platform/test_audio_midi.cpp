@@ -11,6 +11,7 @@
 
 #include "platform/audio.h"
 #include "platform/mediaplayer.h"
+#include "support/audio_files.h"
 
 namespace {
 
@@ -18,32 +19,9 @@ namespace fs = std::filesystem;
 using platform::audio::kChannels;
 using platform::audio::kSampleRate;
 using platform::audio::Mixer;
-using Bytes = std::vector<std::uint8_t>;
-
-void PutBig(Bytes& out, std::uint32_t value, int bytes) {
-  for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-Bytes Chunk(const char* id, const Bytes& body) {
-  Bytes out(id, id + 4);
-  PutBig(out, static_cast<std::uint32_t>(body.size()), 4);
-  out.insert(out.end(), body.begin(), body.end());
-  return out;
-}
-
-// Type 0, 480 ticks per quarter at the default 120 bpm: four piano notes of 0.25 s each.
-Bytes Arpeggio() {
-  Bytes track = {0x00, 0xC0, 0x00};
-  for (std::uint8_t note : {60, 64, 67, 72}) {
-    track.insert(track.end(), {0x00, 0x90, note, 100});
-    track.insert(track.end(), {0x81, 0x70, 0x80, note, 0});  // 240 ticks later
-  }
-  track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});
-  Bytes file = Chunk("MThd", {0, 0, 0, 1, 0x01, 0xE0});
-  const Bytes body = Chunk("MTrk", track);
-  file.insert(file.end(), body.begin(), body.end());
-  return file;
-}
+using test_audio::Arpeggio;
+using test_audio::Bytes;
+using test_audio::Chunk;
 
 std::vector<float> Render(double seconds) {
   const int frames = static_cast<int>(seconds * kSampleRate);

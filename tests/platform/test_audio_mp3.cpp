@@ -14,6 +14,7 @@
 
 #include "platform/audio.h"
 #include "platform/vbmp3.h"
+#include "support/audio_files.h"
 
 namespace {
 
@@ -21,41 +22,8 @@ namespace fs = std::filesystem;
 using platform::audio::kChannels;
 using platform::audio::kSampleRate;
 using platform::audio::Mixer;
-
-void Put(std::ofstream& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>(value >> (8 * i) & 0xFF));
-}
-
-// 16-bit PCM; channel c carries a sine at frequencies[c].
-void WriteTone(const fs::path& path, int rate, double seconds, std::vector<double> frequencies) {
-  const auto channels = static_cast<std::uint32_t>(frequencies.size());
-  const auto frames = static_cast<std::uint32_t>(rate * seconds);
-  const std::uint32_t dataBytes = frames * channels * 2;
-  std::ofstream out(path, std::ios::binary);
-  out.write("RIFF", 4);
-  Put(out, 36 + dataBytes, 4);
-  out.write("WAVEfmt ", 8);
-  Put(out, 16, 4);
-  Put(out, 1, 2);
-  Put(out, channels, 2);
-  Put(out, static_cast<std::uint32_t>(rate), 4);
-  Put(out, static_cast<std::uint32_t>(rate) * channels * 2, 4);
-  Put(out, channels * 2, 2);
-  Put(out, 16, 2);
-  out.write("data", 4);
-  Put(out, dataBytes, 4);
-  for (std::uint32_t i = 0; i < frames; ++i) {
-    for (double frequency : frequencies) {
-      const double value = 0.5 * std::sin(2 * std::numbers::pi * frequency * i / rate);
-      Put(out, static_cast<std::uint32_t>(static_cast<std::int16_t>(value * 32767)), 2);
-    }
-  }
-}
-
-bool Encode(const fs::path& wav, const fs::path& mp3) {
-  const std::string command = "lame --quiet '" + wav.string() + "' '" + mp3.string() + "'";
-  return std::system(command.c_str()) == 0 && fs::exists(mp3);
-}
+using test_audio::EncodeMp3;
+using test_audio::WriteTone;
 
 // Pulls the mixer the way the audio device does, one callback-sized block at a time.
 std::vector<float> Render(double seconds) {
@@ -97,11 +65,11 @@ class Mp3Player : public ::testing::Test {
     folder_ =
         new fs::path(fs::temp_directory_path() / ("kotobune-mp3-" + std::to_string(getpid())));
     fs::create_directories(*folder_);
-    if (std::system("command -v lame >/dev/null 2>&1") != 0) return;
+    if (!test_audio::HaveLame()) return;
     WriteTone(*folder_ / "mono.wav", 22050, 2.5, {440});
     WriteTone(*folder_ / "stereo.wav", 48000, 1.5, {440, 660});
-    encoded_ = Encode(*folder_ / "mono.wav", *folder_ / "mono.mp3") &&
-               Encode(*folder_ / "stereo.wav", *folder_ / "stereo.mp3");
+    encoded_ = EncodeMp3(*folder_ / "mono.wav", *folder_ / "mono.mp3") &&
+               EncodeMp3(*folder_ / "stereo.wav", *folder_ / "stereo.mp3");
   }
   static void TearDownTestSuite() {
     fs::remove_all(*folder_);

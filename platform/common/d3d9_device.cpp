@@ -1,12 +1,28 @@
 #include "d3d9_device.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "backend.h"
 #include "d3d9_settings.h"
+
+namespace {
+
+// State calls are traced for tests that count them; "SetRenderState 27" and so on.
+void TraceCall(std::string_view name, DWORD argument) {
+  std::array<char, 48> text{};
+  const auto length = std::min(name.size(), text.size() - 12);
+  std::copy_n(name.data(), length, text.data());
+  text[length] = ' ';
+  const auto end = std::to_chars(text.data() + length + 1, text.data() + text.size(), argument).ptr;
+  platform::backend::Trace(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
+}
+
+}  // namespace
 
 namespace platform::d3d9 {
 
@@ -326,6 +342,7 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* viewport) {
 }
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  TraceCall("SetRenderState", state);
   if (state >= renderStates_.size()) return D3DERR_INVALIDCALL;
   renderStates_[state] = value;
   return D3D_OK;
@@ -338,6 +355,7 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 }
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+  TraceCall("SetSamplerState", type);
   if (sampler >= kSamplers || type >= kSamplerStates) return D3DERR_INVALIDCALL;
   samplerStates_[sampler][type] = value;
   return D3D_OK;
@@ -362,6 +380,7 @@ HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 }
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DTexture9* texture) {
+  TraceCall("SetTexture", texture != nullptr ? 1 : 0);
   if (stage >= kStages) return D3DERR_INVALIDCALL;
   // Every texture this device hands out is one of ours.
   auto* ours = static_cast<Texture*>(texture);
@@ -434,6 +453,7 @@ bool Device::BuildVertices(D3DPRIMITIVETYPE type, UINT primitiveCount, const std
 }
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride) {
+  TraceCall("DrawPrimitiveUP", primitiveCount);
   if (!inScene_ || vertices == nullptr || primitiveCount == 0) return D3DERR_INVALIDCALL;
   if (!BuildVertices(type, primitiveCount, static_cast<const std::uint8_t*>(vertices), stride)) {
     return D3DERR_INVALIDCALL;

@@ -71,23 +71,31 @@ void TForm1::FormCreate() {
   screenWidth = GetSystemMetrics(SM_CXSCREEN);
   screenHeight = GetSystemMetrics(SM_CYSCREEN);
   ShowCursor(FALSE);
+  scene = std::make_unique<TSXScene>(DG, "");
   timeBeginPeriod(1);
   exeDir = IncludeTrailingPathDelimiter(ExtractFilePath(Application.ExeName()));
-  // The scene, the text writers and the pictures take their places between these steps as
-  // their components arrive.
-  PlaceSharkAtStart();
+  CreateWriters();
+  CreateTextTextures();
+  LoadPictures();
   LoadWaves();
   PlaceAnswerSlots();
   BuildBuiltinTable();
   LoadUserIdioms();
+  ApplyFontSetting();
   ReadRecord();
-  for (int i = 0; i < 8; ++i) ballChar[i] = std::u16string(1, u"ことぶね"[i % 4]);
+  RenderText(*texBestScore, Sjis(u"最高得点:") + PadNumber(bestScore), *writerSmall);
+  for (int i = 0; i < 8; ++i) {
+    ballChar[i] = std::u16string(1, u"ことぶね"[i % 4]);
+    RenderBallChar(i);
+  }
   messageText[0] = Sjis(u"ＢＧＭ設定中．．．");
+  RenderText(*texMessage[0], messageText[0], *writerLarge);
   titlePhase = true;
   randomGenerator.seed(platform::ClockSeed());
   ResetRound();
   gauge = 20;
   stageStartGauge = 20;
+  DrawGauge();
   lastFrameTime = timeGetTime();
 }
 
@@ -99,7 +107,8 @@ void TForm1::LoadWaves() {
 }
 
 void TForm1::PlaceSharkAtStart() {
-  const int pictureWidth = 0, pictureHeight = 0;
+  const auto pictureWidth = static_cast<int>(texShark->Width());
+  const auto pictureHeight = static_cast<int>(texShark->Height());
   sharkAngle = 0;
   const int radius = (screenHeight - 120) / 2;
   const double radians = sharkAngle * M_PI / 180;
@@ -162,7 +171,9 @@ void TForm1::ShowStartPrompt() {
   } else {
     messageText[0] = Sjis(u"準備ができたらShiftキーを押してください。");
     stage = 1;
+    RenderCounter(*texStage, u"STAGE ", stage);
   }
+  RenderMessages();
   startPromptShown = true;
   startPromptLive = true;
 }
@@ -180,11 +191,10 @@ void TForm1::DriveFrame() {
   }
   device->BeginScene();
   RunFrame();
+  scene->Render(nullptr);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);
 }
-
-void TForm1::RunFrame() { DG.Device()->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0); }
 
 int TForm1::Random(int n) {
   if (n <= 0) return 0;
@@ -208,7 +218,10 @@ void TForm1::ResetRound() {
     shot[i].dy = 0;
     shot[i].active = false;
   }
-  if (pickCount < 8) comboCount = 0;
+  if (pickCount < 8) {
+    comboCount = 0;
+    RenderCounter(*texCombo, u"連続正解:", comboCount);
+  }
   pickCount = 0;
   rowResult = {0, 0};
   rowMatch = {-1, -1};
@@ -240,6 +253,11 @@ void TForm1::FormClose(TCloseAction&) {
 
 void TForm1::FormDestroy() {
   timeEndPeriod(1);
+  scene.reset();
   for (auto& wave : waves) wave.reset();
+  writerLarge.reset();
+  writerSmall.reset();
+  writerBig.reset();
+  ReleaseTextures();
   ShowCursor(TRUE);
 }

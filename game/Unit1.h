@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "DGCarad9.h"
+#include "DGTexture.h"
 #include "Ddidex.h"
 #include "GameState.h"
+#include "SXlib9.h"
 #include "ddsd.h"
 #include "platform/app.h"
 #include "platform/mediaplayer.h"
@@ -50,6 +52,25 @@ class TForm1 : public TForm, public GameState {
   void RenderBallChar(int i);     // ballChar[i] into texBallChar[i]
   void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
 
+  // Screens: pictures and text as textures, drawn as sprites
+  void LoadArchiveImage(TDGTexture& texture, const std::string& name);
+  void DrawSprite(TDGTexture& texture, std::int32_t x, std::int32_t y, std::uint32_t colour);
+  void RenderText(TDGTexture& texture, const std::string& text, TSXTextWriter& writer);
+  void ApplyFontSetting();
+  void DrawGauge();
+
+  std::unique_ptr<TSXScene> scene;
+  std::unique_ptr<TSXTextWriter> writerLarge, writerSmall, writerBig;
+  std::array<std::unique_ptr<TDGTexture>, 8> texBallChar;
+  std::array<std::unique_ptr<TDGTexture>, 6> texMeaningLine, texMeaningPlate;
+  std::array<std::unique_ptr<TDGTexture>, 2> texReading, texReadingPlate, texAnswer, texAnswerPlate;
+  std::unique_ptr<TDGTexture> texScore, texBestScore, texTime, texCorrect, texCombo, texStage;
+  std::array<std::unique_ptr<TDGTexture>, 2> texMessage;
+  std::unique_ptr<TDGTexture> texBackground;
+  std::array<std::unique_ptr<TDGTexture>, 4> texBall;
+  std::unique_ptr<TDGTexture> texShark, texShot, texTarget, texMaru, texBatu, texJudge, texGage, texBakuhatu,
+      texGOBakuhatu, texBanner, texSosaHoho, texTitle, texRogo;
+
   // Background music
   // False when the player quit while the set-up let messages through.
   bool MusicSetUp();
@@ -67,6 +88,20 @@ class TForm1 : public TForm, public GameState {
   // The ten sound effects; channel i plays waves[i].
   std::array<std::unique_ptr<TDDSDWaveData>, 10> waves;
 
+  std::unique_ptr<TDGTexture> NewTexture();
+  std::unique_ptr<TDGTexture> LoadedPicture(const std::string& name);
+  void CreateWriters();
+  void CreateTextTextures();
+  void LoadPictures();
+  void ReleaseTextures();
+  void RenderCounter(TDGTexture& texture, std::u16string_view label, std::int32_t value);
+  void RenderMessages();
+  void DrawBalls();
+  void DrawBallChars();
+  void DrawScoreLines();
+  void DrawLeftPanel();
+  void DrawPrompts();
+  void DrawTitle();
   void LoadWaves();
   void PlaceSharkAtStart();
   void PlaceAnswerSlots();
@@ -82,3 +117,6 @@ class TForm1 : public TForm, public GameState {
 
 // Shift-JIS form of a text written in the source.
 std::string Sjis(std::u16string_view text);
+
+// n in decimal, zero-padded to six characters.
+std::string PadNumber(std::int32_t n);

@@ -38,7 +38,9 @@ for _ in $(seq 150); do
 done
 [ -n "$full" ] || fail "the window is $geometry, not full screen"
 
-# Left bar, picture and right bar: the picture is 960 x 720 from x = 160.
+# Left bar, picture and right bar: the picture is 960 x 720 from x = 160. The title
+# screen is up once the music has been set up (half a second) and the prompt shown (2.5 s).
+sleep 3
 xwd -root -silent > "$work/screen.xwd"
 python3 - "$work/screen.xwd" <<'PY' || fail "the screen does not show the letterboxed picture"
 import struct, sys
@@ -52,8 +54,11 @@ def pixel(x, y):
     offset = y * bytes_per_line + x * 4
     return struct.unpack('<I', pixels[offset:offset + 4])[0] & 0xFFFFFF
 assert (width, height) == (1280, 720), (width, height)
-# Nothing but black may show outside the picture.
+# Nothing but black may show outside the picture, and the picture itself is drawn.
 assert all(pixel(x, y) == 0 for x in (0, 80, 159, 1120, 1279) for y in (0, 360, 719))
+inside = [pixel(x, y) for x in range(170, 1110, 40) for y in range(10, 710, 40)]
+assert sum(1 for p in inside if p != 0) > len(inside) // 2, "the picture is mostly black"
+assert len(set(inside)) > 20, "the picture is too plain to be the title screen"
 PY
 
 wmctrl -c 'ことぶね' || fail "could not ask the window to close"

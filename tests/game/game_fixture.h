@@ -17,6 +17,10 @@ class GameTest : public ::testing::Test {
     headless::SetTime(kStartTime);
     headless::SetExeName(folder.Native("kotobune"));
     std::filesystem::create_directory(folder.Native("data"));
+    const std::filesystem::path archive = folder.Native("data/data.qda");
+    if (!std::filesystem::is_symlink(archive)) {
+      std::filesystem::create_symlink(std::filesystem::path(KOTOBUNE_DATA_DIR) / "data.qda", archive);
+    }
   }
   void TearDown() override {
     application.reset();

@@ -99,7 +99,10 @@ TEST_F(StartUp, InitialStateWithoutRecordFile) {
     }
   }
   EXPECT_EQ(game.sharkAngle, 0);
-  EXPECT_EQ(game.sharkY, 60);
+  const auto sharkWidth = static_cast<std::int32_t>(game.texShark->Width());
+  const auto sharkHeight = static_cast<std::int32_t>(game.texShark->Height());
+  EXPECT_EQ(game.sharkX, 240 - sharkWidth / 2);
+  EXPECT_EQ(game.sharkY, 60 - sharkHeight / 2) << "the top of a circle of radius 180 around (240, 240)";
   EXPECT_TRUE(game.sharkShown);
 }
 
@@ -124,9 +127,11 @@ TEST_F(StartUp, TruncatedRecordCountsAsNone) {
   EXPECT_EQ(game.resumeState, 0);
 }
 
-TEST_F(StartUp, WritesNoFile) {
+TEST_F(StartUp, WritesNoDataFile) {
   Start();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Native("data")), {}), 0);
+  const std::vector<std::filesystem::path> expected{folder.Native("data/data.qda")};
+  const std::vector<std::filesystem::path> present(std::filesystem::directory_iterator(folder.Native("data")), {});
+  EXPECT_EQ(present, expected);
 }
 
 using TitlePhase = GameTest;

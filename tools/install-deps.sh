@@ -11,7 +11,7 @@ packages=(
   # run: a General MIDI soundfont and a Japanese font
   timgm6mb-soundfont fonts-ipafont-gothic
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev lame
+  googletest libgtest-dev libgmock-dev libbenchmark-dev lame sox
   xvfb xauth openbox xdotool wmctrl x11-utils x11-apps
 )
 

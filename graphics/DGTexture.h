@@ -101,6 +101,8 @@ class TDGTexture : public TDGResource {
 
 template <class Callback>
 void TDGTexture::ForEachPixel(const RECT& Rect, Callback&& callback) {
+  // An empty rectangle (a full or an empty gauge bar) has nothing to change and cannot be locked.
+  if (Rect.Right <= Rect.Left || Rect.Bottom <= Rect.Top) return;
   D3DLOCKED_RECT locked;
   if (!LockRect(0, &Rect, locked, 0)) return;
   auto* row = static_cast<std::uint8_t*>(locked.pBits);

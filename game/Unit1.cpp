@@ -1,6 +1,5 @@
 #include "Unit1.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "GameAssets.h"
@@ -34,9 +33,6 @@ std::int32_t ReadInt32(const std::uint8_t* bytes) {
   std::memcpy(&value, bytes, sizeof value);
   return value;
 }
-
-// Nearest integer, halves to even.
-std::int32_t RoundHalfEven(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
 
 }  // namespace
 
@@ -107,13 +103,8 @@ void TForm1::LoadWaves() {
 }
 
 void TForm1::PlaceSharkAtStart() {
-  const auto pictureWidth = static_cast<int>(texShark->Width());
-  const auto pictureHeight = static_cast<int>(texShark->Height());
   sharkAngle = 0;
-  const int radius = (screenHeight - 120) / 2;
-  const double radians = sharkAngle * M_PI / 180;
-  sharkX = RoundHalfEven(std::sin(radians) * radius) + 240 - pictureWidth / 2;
-  sharkY = 240 - RoundHalfEven(std::cos(radians) * radius) - pictureHeight / 2;
+  PlaceShark();
   sharkShown = true;
 }
 
@@ -132,6 +123,8 @@ void TForm1::ReadRecord() {
   if (bytes && bytes->size() >= recordBuffer.size()) {
     std::memcpy(recordBuffer.data(), bytes->data(), recordBuffer.size());
     bestScore = ReadInt32(&recordBuffer[kBestScoreOffset]);
+    // A damaged saved game is no saved game: it could not be played safely.
+    if (!SavedGameIsValid()) setSavedMarker(-1);
     resumeState = savedMarker() >= 0 ? -1 : 0;
     return;
   }

@@ -31,6 +31,9 @@ class TForm1 : public TForm, public GameState {
   void FormDestroy() override;
   void FormClose(TCloseAction& Action) override;
   void ApplicationEvents1Idle(bool& Done);
+  void FormKeyDown(WORD& Key, TShiftState Shift) override;
+  void FormMouseMove(TShiftState Shift, int X, int Y) override;
+  void FormMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
   void DriveFrame();
   void ResetRound();
@@ -51,6 +54,51 @@ class TForm1 : public TForm, public GameState {
   const std::u16string& ReadingOf(int index) const;
   void RenderBallChar(int i);     // ballChar[i] into texBallChar[i]
   void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
+
+  // Field and judging
+  void UpdateBall(int a);
+  static bool RectsOverlap(const RECT& a, const RECT& b);
+  void BounceBall(int i);
+  void Shoot();
+  void DestroyShark();
+  void JudgeRow();
+  // Writes recordBuffer to data\record1.dat.
+  void WriteRecord();
+  void PlayEffect(int channel);
+  void TurnShark(std::int32_t degrees);
+  void SteerShark();
+  void PlaceShark();
+  void DrawShark();
+  void MoveShots();
+  void DrawMeanings();
+  void DrawReadingsAndMarks();
+  void RunAnswerClock();
+  void UpdateExplosions();
+  void ShowGameOver();
+  void DrawJudgementAndBanner();
+  RECT BallRect(const TGameObject& b) const;
+  void SeparateFromOtherBalls(int a);
+  void KeepInsidePool(int a);
+  bool SharkContactDestroysShark(int a);
+  void StartHurtExplosion(std::int32_t x, std::int32_t y);
+  void CatchShots(int a);
+  void PickBall(int a);
+  // True when the row was the stage's last correct answer.
+  bool JudgeCorrectRow(int r, int j, DWORD now);
+  void JudgeWrongRow(int r, DWORD now);
+  void RestartAnswerClock(DWORD now);
+  void RevealMissedIdioms();
+  void RenderReading(int r, int idiom);
+  void RenderScore();
+  void EndStage(DWORD now);
+  void ClearGame(DWORD now);
+
+  // Records and saved game (WriteRecord is declared with judging, its caller)
+  void SaveGame();
+  // Does nothing unless SavedGameIsValid.
+  void LoadGame();
+  // The record holds a saved game that play could have produced; anything else counts as none.
+  bool SavedGameIsValid() const;
 
   // Screens: pictures and text as textures, drawn as sprites
   void LoadArchiveImage(TDGTexture& texture, const std::string& name);
@@ -85,6 +133,16 @@ class TForm1 : public TForm, public GameState {
   void StartParade();
 
  private:
+  void EscapeKey();
+  bool ShiftKey();
+  void ContinueAfterStage();
+  void ControlKey();
+  void YesKey();
+  void NoKey();
+  void ShowReadyPrompt();
+  void ShowMessages(std::u16string_view first, std::u16string_view second);
+  void StopAnswerClock();
+
   // The ten sound effects; channel i plays waves[i].
   std::array<std::unique_ptr<TDDSDWaveData>, 10> waves;
 

@@ -2,18 +2,8 @@
 #include <set>
 
 #include "game_fixture.h"
+#include "record_bytes.h"
 #include "platform/codepage.h"
-
-namespace {
-
-std::string RecordWith(std::int32_t best, std::int32_t marker) {
-  std::string bytes(kRecordSize, '\0');
-  std::memcpy(&bytes[kBestScoreOffset], &best, 4);
-  std::memcpy(&bytes[kSavedMarkerOffset], &marker, 4);
-  return bytes;
-}
-
-}  // namespace
 
 using Pacing = GameTest;
 

@@ -1,0 +1,167 @@
+// Keys and the pointer: every phase change the player makes.
+#include "Unit1.h"
+#include <algorithm>
+
+#include "platform/timer.h"
+
+namespace {
+
+constexpr WORD kKeyY = 'Y';
+constexpr WORD kKeyN = 'N';
+constexpr WORD kKeyZ = 'Z';
+
+}  // namespace
+
+void TForm1::FormKeyDown(WORD& Key, TShiftState) {
+  if (Key == VK_ESCAPE) EscapeKey();
+  if (Key == VK_SHIFT && !ShiftKey()) return;
+  if (Key == VK_CONTROL) ControlKey();
+  if (Key == kKeyZ && !stageEnded && (!titlePhase || bgmReady)) ToggleMusic();
+  if (Key == kKeyY) YesKey();
+  if (Key == kKeyN) NoKey();
+  if (Key == VK_SPACE && playing && targetShown) Shoot();
+}
+
+void TForm1::FormMouseMove(TShiftState, int X, int Y) {
+  const int half = screenHeight / 2;
+  if ((X - 240) * (X - 240) + (Y - 240) * (Y - 240) <= half * half) {
+    targetShown = true;
+    targetX = X;
+    targetY = Y;
+  } else {
+    targetShown = false;
+  }
+}
+
+void TForm1::FormMouseDown(TMouseButton Button, TShiftState, int, int) {
+  if (playing && targetShown && Button == mbMiddle) Shoot();
+}
+
+void TForm1::ShowMessages(std::u16string_view first, std::u16string_view second) {
+  messageText[0] = Sjis(first);
+  messageText[1] = Sjis(second);
+  RenderMessages();
+}
+
+void TForm1::StopAnswerClock() {
+  if (clockRunning) answerTime += static_cast<std::int32_t>(timeGetTime() - clockLast);
+  clockRunning = false;
+}
+
+void TForm1::EscapeKey() {
+  quitRequested = true;
+  if (gameCleared || gameOver || sharkDying || titlePhase) {
+    Close();
+    return;
+  }
+  StopAnswerClock();
+  paused = true;
+  playing = false;
+  ShowMessages(u"ゲームを保存しますか？以前のデータは破棄されます。", u"はい・・・Yキー, いいえ・・・Nキー");
+}
+
+// False when the key is ignored or the shark was destroyed: the handler ends there.
+bool TForm1::ShiftKey() {
+  if (sharkDying || paused || resumeState == -1) return false;
+  if (resumeState == 2 && playing && correctCount >= 10 && pickCount < 8) {
+    gauge = std::max(gauge - 1, 0);
+    DrawGauge();
+    if (gauge == 0) {
+      DestroyShark();
+      return false;
+    }
+  }
+  if (gameOver || stageEnded) ContinueAfterStage();
+  if (resumeState == 0 || resumeState == 2 || (resumeState == 1 && pickCount == 8)) {
+    ResetRound();
+    NewRound();
+    answerTime = 0;
+    clockTicks = 0;
+    RenderText(*texTime, PadNumber(0), *writerSmall);
+  }
+  playing = true;
+  clockRunning = true;
+  titlePhase = false;
+  bgmReady = false;
+  startPromptShown = false;
+  startPromptLive = false;
+  resumeState = 2;
+  clockLast = timeGetTime();
+  return true;
+}
+
+void TForm1::ContinueAfterStage() {
+  RestartMusicAfterStage();
+  if (stageEnded) {
+    if (stage == 1) {
+      stage = 2;
+    } else {
+      stage = 1;
+      score = 0;
+      gauge = 20;
+    }
+    stageStartScore = score;
+    stageStartGauge = gauge;
+  }
+  if (gameOver) {
+    score = stageStartScore;
+    gauge = stageStartGauge;
+  }
+  gameOver = gameCleared = stageEnded = false;
+  correctCount = 0;
+  comboCount = 0;
+  RenderText(*texScore, Sjis(u"得点:") + PadNumber(score), *writerSmall);
+  RenderText(*texBestScore, Sjis(u"最高得点:") + PadNumber(bestScore), *writerSmall);
+  RenderCounter(*texCorrect, u"正解:", correctCount);
+  RenderCounter(*texCombo, u"連続正解:", comboCount);
+  RenderCounter(*texStage, u"STAGE ", stage);
+  DrawGauge();
+}
+
+void TForm1::ControlKey() {
+  if (clockRunning) {
+    playing = false;
+    StopAnswerClock();
+    paused = true;
+    ShowMessages(u"一時停止中・・・。", u"用事が済んだらCtrlキーを押してください。");
+  } else if (paused && !quitRequested && !titlePhase) {
+    paused = false;
+    playing = true;
+    clockRunning = true;
+    clockLast = timeGetTime();
+    messageText = {};
+  }
+}
+
+void TForm1::YesKey() {
+  if (quitRequested) {
+    SaveGame();
+    Close();
+    return;
+  }
+  if (startPromptShown && savedMarker() >= 0) {
+    LoadGame();
+    resumeState = 1;
+    ShowReadyPrompt();
+  }
+}
+
+void TForm1::NoKey() {
+  if (quitRequested) {
+    Close();
+    return;
+  }
+  if (startPromptShown && savedMarker() >= 0) {
+    stage = 1;
+    RenderCounter(*texStage, u"STAGE ", stage);
+    resumeState = 2;
+    ShowReadyPrompt();
+  }
+}
+
+void TForm1::ShowReadyPrompt() {
+  messageText[0] = Sjis(u"準備ができたらShiftキーを押してください。");
+  messageText[1].clear();
+  RenderMessages();
+  startPromptLive = false;
+}

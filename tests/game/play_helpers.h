@@ -1,0 +1,18 @@
+#pragma once
+// Helpers for tests that play: defined in test_field.cpp.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Unit1.h"
+#include "support/temp_folder.h"
+
+namespace playtest {
+// The state the start key leaves behind, with a fresh pair of idioms.
+void BeginPlay(TForm1& game, std::int32_t stage);
+void LinkSoundEffects(const TempFolder& folder);
+void Hush(TForm1& game);
+bool Played(TForm1& game, int channel);
+bool ShowsPicture(TForm1& game, TDGTexture& texture, const std::string& picture);
+bool ShowsText(TForm1& game, TDGTexture& texture, std::u16string_view text, TSXTextWriter& writer);
+}  // namespace playtest

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/codepage.h"
@@ -132,6 +133,8 @@ struct HFONT__ {
   FT_Face face = nullptr;
   bool emboldenSynthetic = false, slantSynthetic = false;
   TFont description;
+  // Measuring text is asked for far more often than glyphs change.
+  std::unordered_map<UINT, LONG> advances;
 
   explicit HFONT__(const TFont& font) : description(font) {
     const FontFile file = ResolveFace(platform::Cp932ToUtf8(font.Name), font.Bold, font.Italic);
@@ -156,6 +159,8 @@ struct HFONT__ {
     }
     FT_Set_Pixel_Sizes(face, 0, std::max<FT_UInt>(pixels, 1));
   }
+
+  LONG Advance(UINT code);
 
   FT_GlyphSlot Load(FT_ULong unicode) const {
     const FT_UInt index = FT_Get_Char_Index(face, unicode);
@@ -216,6 +221,14 @@ void CopyMono(const FT_Bitmap& bitmap, DWORD rowBytes, std::uint8_t* out) {
 
 }  // namespace
 
+LONG HFONT__::Advance(UINT code) {
+  if (const auto known = advances.find(code); known != advances.end()) return known->second;
+  const FT_GlyphSlot slot = Load(UnicodeOfCode(code));
+  const LONG advance = slot != nullptr ? Round26Dot6(slot->advance.x) : 0;
+  advances.emplace(code, advance);
+  return advance;
+}
+
 int FontHeightForPointSize(int points) {
   return -static_cast<int>(std::lround(points * static_cast<double>(kScreenPixelsPerInch) / 72.0));
 }
@@ -256,9 +269,7 @@ BOOL GetTextExtentPoint32A(HDC dc, const char* text, int length, SIZE* size) {
   TEXTMETRICA metrics;
   if (size == nullptr || !GetTextMetricsA(dc, &metrics)) return FALSE;
   LONG width = 0;
-  for (const UINT code : CodesOf(text, std::max(length, 0))) {
-    if (const FT_GlyphSlot slot = dc->font->Load(UnicodeOfCode(code))) width += Round26Dot6(slot->advance.x);
-  }
+  for (const UINT code : CodesOf(text, std::max(length, 0))) width += dc->font->Advance(code);
   *size = {width, metrics.tmHeight};
   return TRUE;
 }

@@ -40,6 +40,7 @@ struct Machine {
   int timerPeriodDepth = 0;
   std::string exeName = "/tmp/kotobune-headless/kotobune";
   bool audioOutput = true;
+  std::vector<float> mixBuffer;
   bool capturing = false;
   std::vector<float> captured;
   bool tracing = false;
@@ -60,7 +61,8 @@ void RenderAudioUntilNow(Machine& machine) {
   using platform::audio::kSampleRate;
   const std::int64_t due = machine.nowMicroseconds * kSampleRate / 1000000;
   constexpr int kChunk = 1024;
-  std::vector<float> buffer(kChunk * kChannels);
+  std::vector<float>& buffer = machine.mixBuffer;
+  buffer.resize(kChunk * kChannels);
   while (machine.audioFramesRendered < due) {
     const int frames = static_cast<int>(std::min<std::int64_t>(kChunk, due - machine.audioFramesRendered));
     platform::audio::Mixer::Instance().Render(buffer.data(), frames);
@@ -95,9 +97,9 @@ void EnsureScreen(Machine& machine) {
   if (!machine.renderer) throw std::runtime_error(std::string("headless renderer: ") + SDL_GetError());
 }
 
-void Record(std::string call) {
+void Record(std::string_view call) {
   Machine& machine = TheMachine();
-  if (machine.tracing) machine.trace.push_back(std::move(call));
+  if (machine.tracing) machine.trace.emplace_back(call);
 }
 
 }  // namespace
@@ -261,7 +263,7 @@ int ShowCursor(bool show) {
   return TheMachine().cursorCount += show ? 1 : -1;
 }
 
-void Trace(std::string_view call) { Record(std::string(call)); }
+void Trace(std::string_view call) { Record(call); }
 
 }  // namespace platform::backend
 

@@ -3,27 +3,7 @@
 # screen with the 640 x 480 picture letterboxed, and ends cleanly when its window is closed.
 set -euo pipefail
 game=$1
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# A 16:9 screen, so the 4:3 picture needs bars at the sides.
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-# The full-screen request only works once the window manager has taken the screen.
-for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
+source "$(dirname "$0")/x_session.sh"
 
 SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!

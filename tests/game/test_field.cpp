@@ -62,19 +62,8 @@ using namespace playtest;
 
 namespace {
 
-class FieldTest : public GameTest {
+class FieldTest : public PlayTest {
  protected:
-  void SetUp() override {
-    GameTest::SetUp();
-    LinkSoundEffects(folder);
-  }
-
-  TForm1& StartPlay(std::int32_t stage = 1) {
-    TForm1& game = Start();
-    BeginPlay(game, stage);
-    return game;
-  }
-
   // Ball a alone in the pool, standing still at (x, y).
   static void Isolate(TForm1& game, int a, std::int32_t x, std::int32_t y) {
     for (auto& b : game.ball) b.active = false;

@@ -19,16 +19,10 @@ std::int32_t Int32At(const std::string& bytes, std::size_t offset) {
   return value;
 }
 
-class JudgingTest : public GameTest {
+class JudgingTest : public PlayTest {
  protected:
-  void SetUp() override {
-    GameTest::SetUp();
-    LinkSoundEffects(folder);
-  }
-
   TForm1& StartPlay(std::int32_t stage = 1) {
-    TForm1& game = Start();
-    BeginPlay(game, stage);
+    TForm1& game = PlayTest::StartPlay(stage);
     Hush(game);
     return game;
   }

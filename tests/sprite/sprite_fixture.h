@@ -7,6 +7,16 @@
 #include "SXlib9.h"
 #include "graphics/graphics_fixture.h"
 
+// The window's font: the game's writers all start from it.
+inline TFont WindowFont() {
+  TFont font;
+  font.Charset = SHIFTJIS_CHARSET;
+  font.Height = -21;
+  font.Name = Sjis("ＭＳ Ｐゴシック");
+  font.Bold = true;
+  return font;
+}
+
 class SpriteTest : public GraphicsTest {
  protected:
   void SetUp() override {

@@ -18,14 +18,6 @@ int Red(D3DCOLOR c) { return static_cast<int>((c >> 16) & 0xFF); }
 int Green(D3DCOLOR c) { return static_cast<int>((c >> 8) & 0xFF); }
 int Blue(D3DCOLOR c) { return static_cast<int>(c & 0xFF); }
 
-TFont WindowFont() {
-  TFont font;
-  font.Charset = SHIFTJIS_CHARSET;
-  font.Height = -21;
-  font.Name = Sjis("ＭＳ Ｐゴシック");
-  font.Bold = true;
-  return font;
-}
 
 }  // namespace
 

@@ -1,18 +1,5 @@
 #include "sprite_fixture.h"
 
-namespace {
-
-TFont WindowFont() {
-  TFont font;
-  font.Charset = SHIFTJIS_CHARSET;
-  font.Height = -21;
-  font.Name = Sjis("ＭＳ Ｐゴシック");
-  font.Bold = true;
-  return font;
-}
-
-}  // namespace
-
 class TextWriterTest : public SpriteTest {
  protected:
   void SetUp() override {

@@ -1,0 +1,700 @@
+// Keys and the pointer, delivered as window messages and pumped at the start of a frame.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "game_fixture.h"
+#include "play_helpers.h"
+#include "record_bytes.h"
+
+using namespace playtest;
+
+namespace {
+
+constexpr const char* kRecord = "data/record1.dat";
+constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z';
+
+// PadNumber's digits as wide text.
+std::u16string Padded(std::int32_t n) {
+  const std::string digits = PadNumber(n);
+  return {digits.begin(), digits.end()};
+}
+
+std::int32_t IntAt(const std::string& bytes, std::size_t at) {
+  std::int32_t value = 0;
+  std::memcpy(&value, &bytes[at], sizeof value);
+  return value;
+}
+
+class ControlsTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    LinkSoundEffects(folder);
+  }
+
+  // The window's way: queued now, handled by the next frame's message pumping.
+  void Press(WORD key) {
+    headless::PostKeyDown(key);
+    RunFrames(1);
+  }
+  void Point(int x, int y) {
+    headless::PostMouseMove(x, y);
+    RunFrames(1);
+  }
+  void Click(TMouseButton button, int x, int y) {
+    headless::PostMouseDown(button, x, y);
+    RunFrames(1);
+  }
+
+  // The title as it stands at frame 100, reached in one frame: music set up, prompt drawn.
+  TForm1& StartAtPrompt() {
+    Start();
+    form->titleTicks = 99;
+    RunFrames(1);
+    EXPECT_TRUE(form->startPromptShown);
+    return *form;
+  }
+
+  TForm1& StartPlaying() {
+    StartAtPrompt();
+    Press(VK_SHIFT);
+    EXPECT_TRUE(form->playing);
+    return *form;
+  }
+
+  TForm1& Restart() {
+    application.reset();
+    return Start();
+  }
+
+  bool RecordWritten() const { return std::filesystem::exists(folder.Native(kRecord)); }
+
+  int ActiveShots() const {
+    int count = 0;
+    for (const TGameObject& s : form->shot) count += s.active ? 1 : 0;
+    return count;
+  }
+
+  bool Shows(TDGTexture& texture, std::u16string_view text, TSXTextWriter& writer) {
+    return ShowsText(*form, texture, text, writer);
+  }
+
+  // Runs frames until the shark's final explosion has left the screen.
+  void RunUntilGameOver() {
+    for (int frame = 0; frame < 400 && !form->gameOver; ++frame) RunFrames(1);
+    ASSERT_TRUE(form->gameOver);
+  }
+};
+
+const std::u16string kSaveQuestion = u"ゲームを保存しますか？以前のデータは破棄されます。";
+const std::u16string kSaveAnswers = u"はい・・・Yキー, いいえ・・・Nキー";
+const std::u16string kReady = u"準備ができたらShiftキーを押してください。";
+const std::u16string kPaused = u"一時停止中・・・。";
+
+}  // namespace
+
+using ControlsEscape = ControlsTest;
+
+TEST_F(ControlsEscape, ClosesAtOnceOnTheTitleAtGameOverWhileDyingAndAfterTheClear) {
+  struct Case {
+    const char* what;
+    void (*into)(TForm1&);
+  };
+  for (const Case& c : {
+           Case{"title", [](TForm1&) {}},
+           Case{"resume question", [](TForm1& g) { g.resumeState = -1; }},
+           Case{"game over",
+                [](TForm1& g) {
+                  BeginPlay(g, 1);
+                  g.playing = false;
+                  g.gameOver = true;
+                }},
+           Case{"shark exploding",
+                [](TForm1& g) {
+                  BeginPlay(g, 1);
+                  g.DestroyShark();
+                }},
+           Case{"game cleared",
+                [](TForm1& g) {
+                  BeginPlay(g, 2);
+                  g.playing = false;
+                  g.stageEnded = g.gameCleared = true;
+                }},
+       }) {
+    TForm1& game = Restart();
+    c.into(game);
+    const std::string before = game.messageText[0];
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(application->Terminated()) << c.what;
+    EXPECT_TRUE(game.quitRequested) << c.what;
+    EXPECT_FALSE(game.paused) << c.what;
+    EXPECT_EQ(game.messageText[0], before) << c.what << ": no save question";
+    EXPECT_FALSE(RecordWritten()) << c.what;
+  }
+}
+
+TEST_F(ControlsEscape, DuringPlayStopsTheClockAndKeepsTheTimeAlreadyUsed) {
+  TForm1& game = StartPlaying();
+  RunFrames(45);  // one clock update behind it
+  ASSERT_GT(game.answerTime, 0);
+  const std::int32_t counted = game.answerTime;
+  const DWORD since = game.clockLast;
+  Press(VK_ESCAPE);
+  EXPECT_FALSE(application->Terminated());
+  EXPECT_TRUE(game.paused);
+  EXPECT_FALSE(game.playing);
+  EXPECT_FALSE(game.clockRunning);
+  EXPECT_GT(game.answerTime, counted);
+  EXPECT_LE(game.answerTime, counted + static_cast<std::int32_t>(headless::Now() - since));
+  EXPECT_EQ(game.messageText[0], Sjis(kSaveQuestion));
+  EXPECT_EQ(game.messageText[1], Sjis(kSaveAnswers));
+  EXPECT_TRUE(Shows(*game.texMessage[0], kSaveQuestion, *game.writerLarge));
+
+  const std::int32_t stopped = game.answerTime;
+  RunFrames(100);
+  EXPECT_EQ(game.answerTime, stopped) << "the question stops the clock for good";
+  EXPECT_FALSE(game.sharkDying) << "so time can never run out behind it";
+}
+
+TEST_F(ControlsEscape, AddsExactlyTheTimeSinceTheLastClockUpdate) {
+  TForm1& game = StartPlaying();
+  game.answerTime = 5000;
+  game.clockLast = headless::Now() - 1234;
+  WORD key = VK_ESCAPE;
+  game.FormKeyDown(key, 0);
+  EXPECT_EQ(game.answerTime, 6234);
+}
+
+TEST_F(ControlsEscape, AfterACtrlPauseCountsNothingTwiceAndCtrlCannotLeaveTheQuestion) {
+  TForm1& game = StartPlaying();
+  Press(VK_CONTROL);
+  ASSERT_TRUE(game.paused);
+  const std::int32_t counted = game.answerTime;
+  RunFrames(40);
+  Press(VK_ESCAPE);
+  EXPECT_EQ(game.answerTime, counted) << "the pause already stopped the clock";
+  EXPECT_EQ(game.messageText[0], Sjis(kSaveQuestion));
+
+  Press(VK_CONTROL);
+  EXPECT_TRUE(game.paused);
+  EXPECT_FALSE(game.playing);
+  EXPECT_FALSE(game.clockRunning);
+  EXPECT_EQ(game.messageText[0], Sjis(kSaveQuestion));
+  Press(VK_SHIFT);
+  EXPECT_FALSE(game.playing) << "Shift does not start play behind the question";
+  EXPECT_FALSE(application->Terminated());
+}
+
+TEST_F(ControlsEscape, YesSavesAValidGameThenCloses) {
+  TForm1& game = StartPlaying();
+  game.score = 4321;
+  game.correctCount = 7;
+  game.gauge = 17;
+  RunFrames(3);
+  Press(VK_ESCAPE);
+  ASSERT_FALSE(RecordWritten());
+  Press(kKeyY);
+  EXPECT_TRUE(application->Terminated());
+  const std::string record = folder.Read(kRecord);
+  ASSERT_EQ(record.size(), static_cast<std::size_t>(kRecordSize));
+  EXPECT_EQ(IntAt(record, 520), 4321);
+  EXPECT_EQ(IntAt(record, kBestScoreOffset), kDefaultBestScore);
+  EXPECT_EQ(IntAt(record, kSavedMarkerOffset), 7);
+  EXPECT_EQ(IntAt(record, 544), 17);
+  EXPECT_EQ(IntAt(record, 548), 1);
+
+  TForm1& next = Restart();
+  EXPECT_TRUE(next.SavedGameIsValid());
+  EXPECT_EQ(next.resumeState, -1) << "the next start asks to resume";
+}
+
+TEST_F(ControlsEscape, NoClosesWithoutWritingAndKeepsAnEarlierSave) {
+  StartPlaying();
+  Press(VK_ESCAPE);
+  Press(kKeyN);
+  EXPECT_TRUE(application->Terminated());
+  EXPECT_FALSE(RecordWritten());
+
+  const std::string earlier = RecordWith(31000, 4);
+  folder.Write(kRecord, earlier);
+  BeginPlay(Restart(), 1);
+  Press(VK_ESCAPE);
+  Press(kKeyN);
+  EXPECT_TRUE(application->Terminated());
+  EXPECT_EQ(folder.Read(kRecord), earlier);
+}
+
+using ControlsPause = ControlsTest;
+
+TEST_F(ControlsPause, CtrlStopsTheClockForThePauseAndResumesWhereItStopped) {
+  TForm1& game = StartPlaying();
+  RunFrames(10);
+  Press(VK_CONTROL);
+  EXPECT_TRUE(game.paused);
+  EXPECT_FALSE(game.playing);
+  EXPECT_FALSE(game.clockRunning);
+  EXPECT_EQ(game.messageText[0], Sjis(kPaused));
+  EXPECT_TRUE(Shows(*game.texMessage[0], kPaused, *game.writerLarge));
+  const std::int32_t used = game.answerTime;
+  EXPECT_GT(used, 0);
+
+  RunFrames(200);  // five seconds away
+  EXPECT_EQ(game.answerTime, used);
+  Press(VK_CONTROL);
+  EXPECT_FALSE(game.paused);
+  EXPECT_TRUE(game.playing);
+  EXPECT_TRUE(game.clockRunning);
+  EXPECT_TRUE(game.messageText[0].empty() && game.messageText[1].empty());
+  EXPECT_GE(game.clockLast + 25, headless::Now()) << "the pause is not counted";
+  RunFrames(45);
+  EXPECT_LT(game.answerTime, used + 2000);
+}
+
+TEST_F(ControlsPause, ShiftWhilePausedDoesNothingCtrlFirst) {
+  TForm1& game = StartPlaying();
+  const auto question = game.question;
+  game.pickCount = 3;
+  Press(VK_CONTROL);
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.paused);
+  EXPECT_FALSE(game.playing);
+  EXPECT_EQ(game.pickCount, 3);
+  EXPECT_EQ(game.question, question);
+  EXPECT_EQ(game.messageText[0], Sjis(kPaused));
+  Press(VK_CONTROL);
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.pickCount, 0);
+  EXPECT_NE(game.question, question);
+}
+
+TEST_F(ControlsPause, CtrlActsOnlyWhileARowIsBeingAnswered) {
+  TForm1& game = StartAtPrompt();
+  Press(VK_CONTROL);
+  EXPECT_FALSE(game.paused) << "title";
+  Press(VK_CONTROL);
+  EXPECT_FALSE(game.playing) << "nor does a second Ctrl start play on the title";
+
+  Press(VK_SHIFT);
+  game.pickCount = 8;  // both rows answered: the clock waits for the next round
+  game.clockRunning = false;
+  Press(VK_CONTROL);
+  EXPECT_FALSE(game.paused) << "between rounds";
+  EXPECT_TRUE(game.playing);
+}
+
+using ControlsShift = ControlsTest;
+
+TEST_F(ControlsShift, MidRoundEarlyInTheStageStartsANewRoundFree) {
+  TForm1& game = StartPlaying();
+  const auto question = game.question;
+  game.correctCount = 9;
+  game.pickCount = 3;
+  game.comboCount = 4;
+  game.answerTime = 9000;
+  RunFrames(41);
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.gauge, 20);
+  EXPECT_EQ(game.pickCount, 0);
+  EXPECT_NE(game.question, question);
+  EXPECT_EQ(game.comboCount, 0) << "an abandoned round breaks the run";
+  EXPECT_EQ(game.answerTime, 0);
+  EXPECT_TRUE(Shows(*game.texTime, u"000000", *game.writerSmall));
+  EXPECT_TRUE(game.playing && game.clockRunning);
+}
+
+TEST_F(ControlsShift, MidRoundLateInTheStageCostsAGaugePointButNotAfterAFinishedRound) {
+  TForm1& game = StartPlaying();
+  game.correctCount = 10;
+  game.gauge = 7;
+  game.pickCount = 5;
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.gauge, 6);
+  EXPECT_EQ(game.pickCount, 0) << "and the new round starts all the same";
+  EXPECT_TRUE(game.playing);
+
+  game.pickCount = 8;
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.gauge, 6) << "both rows answered: nothing abandoned";
+  EXPECT_EQ(game.pickCount, 0);
+}
+
+TEST_F(ControlsShift, LastGaugePointDestroysTheSharkAndARetryRestoresTheStageStart) {
+  TForm1& game = StartPlaying();
+  game.stageStartScore = 1500;
+  game.stageStartGauge = 12;
+  game.score = 2300;
+  game.correctCount = 12;
+  game.comboCount = 3;
+  game.gauge = 1;
+  game.pickCount = 2;
+  const auto question = game.question;
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.gauge, 0);
+  EXPECT_TRUE(game.sharkDying);
+  EXPECT_FALSE(game.sharkShown);
+  EXPECT_FALSE(game.playing);
+  EXPECT_EQ(game.question, question) << "no new round";
+  EXPECT_EQ(game.pickCount, 2);
+
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.sharkDying) << "Shift waits for the explosion";
+  Press(kKeyY);
+  Press(kKeyN);
+  EXPECT_FALSE(application->Terminated());
+  RunUntilGameOver();
+
+  Press(VK_SHIFT);
+  EXPECT_FALSE(game.gameOver);
+  EXPECT_EQ(game.score, 1500);
+  EXPECT_EQ(game.gauge, 12);
+  EXPECT_EQ(game.correctCount, 0);
+  EXPECT_EQ(game.comboCount, 0);
+  EXPECT_EQ(game.stage, 1);
+  EXPECT_TRUE(game.sharkShown);
+  EXPECT_TRUE(game.playing);
+  EXPECT_EQ(game.pickCount, 0);
+  EXPECT_NE(game.question, question);
+  EXPECT_TRUE(Shows(*game.texScore, u"得点:001500", *game.writerSmall));
+  EXPECT_TRUE(Shows(*game.texCorrect, u"正解:0", *game.writerSmall));
+  EXPECT_TRUE(Shows(*game.texCombo, u"連続正解:0", *game.writerSmall));
+}
+
+TEST_F(ControlsShift, StageOneClearGoesOnToStageTwoAndTheGameClearToANewGame) {
+  TForm1& game = StartPlaying();
+  game.score = 29000;
+  game.gauge = 30;
+  game.correctCount = 30;
+  game.playing = false;
+  game.stageEnded = true;
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.stage, 2);
+  EXPECT_EQ(game.score, 29000);
+  EXPECT_EQ(game.gauge, 30);
+  EXPECT_EQ(game.stageStartScore, 29000);
+  EXPECT_EQ(game.stageStartGauge, 30);
+  EXPECT_EQ(game.correctCount, 0);
+  EXPECT_FALSE(game.stageEnded);
+  EXPECT_TRUE(Shows(*game.texStage, u"STAGE 2", *game.writerSmall));
+
+  // The thirtieth correct row of stage 2, judged as a pick would.
+  game.correctCount = 29;
+  for (int i = 0; i < 4; ++i) game.answerSlot[0][i].ch = game.question[0].substr(i, 1);
+  game.pickCount = 4;
+  game.JudgeRow();
+  ASSERT_TRUE(game.gameCleared);
+  const std::int32_t best = game.bestScore;
+  ASSERT_GT(best, kDefaultBestScore);
+
+  Press(VK_SHIFT);
+  EXPECT_FALSE(game.gameCleared || game.stageEnded);
+  EXPECT_EQ(game.stage, 1);
+  EXPECT_EQ(game.score, 0);
+  EXPECT_EQ(game.gauge, 20);
+  EXPECT_EQ(game.stageStartScore, 0);
+  EXPECT_EQ(game.stageStartGauge, 20);
+  EXPECT_EQ(game.bestScore, best);
+  EXPECT_TRUE(Shows(*game.texBestScore, u"最高得点:" + Padded(best), *game.writerSmall));
+  EXPECT_TRUE(Shows(*game.texStage, u"STAGE 1", *game.writerSmall));
+  EXPECT_TRUE(game.playing);
+}
+
+using ControlsResume = ControlsTest;
+
+namespace {
+
+// A saved stage-1 round five correct answers in, twelve seconds into its row.
+std::string SavedRound() {
+  std::string record = RecordWith(31000, 5);
+  PutInt(record, 520, 777);
+  PutInt(record, 528, 12000);
+  PutInt(record, 544, 31);
+  PutInt(record, 556, 500);
+  PutInt(record, 560, 25);
+  return record;
+}
+
+}  // namespace
+
+TEST_F(ControlsResume, YesLoadsTheSavedGameAndShiftContinuesItsRound) {
+  folder.Write(kRecord, SavedRound());
+  TForm1& game = StartAtPrompt();
+  ASSERT_EQ(game.resumeState, -1);
+  Press(VK_SHIFT);
+  EXPECT_FALSE(game.playing) << "Shift waits for the answer";
+  EXPECT_TRUE(game.titlePhase);
+
+  Press(kKeyY);
+  EXPECT_EQ(game.resumeState, 1);
+  EXPECT_EQ(game.score, 777);
+  EXPECT_EQ(game.gauge, 31);
+  EXPECT_EQ(game.correctCount, 5);
+  EXPECT_EQ(game.question[0], game.idiomText[0]);
+  EXPECT_EQ(game.question[1], game.idiomText[1]);
+  EXPECT_EQ(game.messageText[0], Sjis(kReady));
+  EXPECT_TRUE(game.messageText[1].empty());
+  EXPECT_TRUE(Shows(*game.texMessage[0], kReady, *game.writerLarge));
+  EXPECT_FALSE(game.startPromptLive);
+  EXPECT_FALSE(game.playing);
+
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.playing);
+  EXPECT_EQ(game.resumeState, 2);
+  EXPECT_FALSE(game.titlePhase);
+  EXPECT_EQ(game.question[0], game.idiomText[0]) << "the loaded round goes on";
+  EXPECT_EQ(game.answerTime, 12000) << "and so does its clock";
+  EXPECT_EQ(game.score, 777);
+  RunFrames(40);
+  EXPECT_GT(game.answerTime, 12000);
+}
+
+TEST_F(ControlsResume, YesAtACompletedStageOneGoesOnToStageTwoWithANewRound) {
+  std::string record = RecordWith(31000, 30);
+  record[552] = 1;
+  folder.Write(kRecord, record);
+  TForm1& game = StartAtPrompt();
+  Press(kKeyY);
+  ASSERT_TRUE(game.stageEnded);
+  Press(VK_SHIFT);
+  EXPECT_EQ(game.stage, 2);
+  EXPECT_EQ(game.correctCount, 0);
+  EXPECT_EQ(game.pickCount, 0);
+  EXPECT_NE(game.question[0], game.idiomText[0]);
+  EXPECT_TRUE(game.playing);
+}
+
+TEST_F(ControlsResume, NoStartsAfreshAtStageOneAndKeepsTheSavedGame) {
+  const std::string saved = SavedRound();
+  folder.Write(kRecord, saved);
+  TForm1& game = StartAtPrompt();
+  Press(kKeyN);
+  EXPECT_EQ(game.resumeState, 2);
+  EXPECT_EQ(game.stage, 1);
+  EXPECT_TRUE(Shows(*game.texStage, u"STAGE 1", *game.writerSmall));
+  EXPECT_EQ(game.messageText[0], Sjis(kReady));
+  EXPECT_TRUE(game.messageText[1].empty());
+  EXPECT_FALSE(game.startPromptLive);
+  EXPECT_FALSE(application->Terminated());
+
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.playing);
+  EXPECT_EQ(game.score, 0);
+  EXPECT_EQ(game.gauge, 20);
+  EXPECT_EQ(game.correctCount, 0);
+  EXPECT_EQ(game.answerTime, 0);
+  EXPECT_EQ(folder.Read(kRecord), saved);
+}
+
+TEST_F(ControlsResume, YesAndNoDoNothingWithoutTheQuestion) {
+  TForm1& game = StartAtPrompt();  // no record: the Shift prompt
+  const std::string prompt = game.messageText[0];
+  Press(kKeyY);
+  Press(kKeyN);
+  EXPECT_EQ(game.resumeState, 0);
+  EXPECT_TRUE(game.startPromptLive);
+  EXPECT_EQ(game.messageText[0], prompt);
+  EXPECT_FALSE(application->Terminated());
+  EXPECT_FALSE(RecordWritten());
+
+  folder.Write(kRecord, SavedRound());
+  TForm1& early = Restart();
+  RunFrames(5);  // the question is not up yet
+  Press(kKeyY);
+  Press(kKeyN);
+  EXPECT_EQ(early.resumeState, -1);
+  EXPECT_EQ(early.score, 0);
+  EXPECT_EQ(early.stage, 0);
+
+  BeginPlay(early, 1);
+  const auto question = early.question;
+  Press(kKeyY);
+  EXPECT_EQ(early.question, question) << "in play Y loads nothing";
+  EXPECT_FALSE(application->Terminated());
+}
+
+using Pointer = ControlsTest;
+
+TEST_F(Pointer, TargetFollowsInsideTheFieldCircleInEveryPhase) {
+  TForm1& game = Start();
+  Point(100, 200);
+  EXPECT_TRUE(game.targetShown);
+  EXPECT_EQ(game.targetX, 100);
+  EXPECT_EQ(game.targetY, 200);
+  Point(480, 240);  // on the circle
+  EXPECT_TRUE(game.targetShown);
+  EXPECT_EQ(game.targetX, 480);
+  Point(481, 240);
+  EXPECT_FALSE(game.targetShown);
+  Point(240, -1);
+  EXPECT_FALSE(game.targetShown);
+  Point(410, 410);  // inside the square, outside the circle
+  EXPECT_FALSE(game.targetShown);
+  EXPECT_EQ(game.targetX, 480) << "a hidden target keeps its place";
+}
+
+TEST_F(Pointer, OnlyTheMiddleButtonAndSpaceShootAndOnlyWithTheTargetShown) {
+  TForm1& game = StartPlaying();
+  for (auto& b : game.ball) b.active = false;  // no ball ends a shot early
+  Point(200, 300);
+  Click(mbRight, 200, 300);
+  Click(mbLeft, 200, 300);
+  EXPECT_EQ(ActiveShots(), 0);
+  Click(mbMiddle, 200, 300);
+  EXPECT_EQ(ActiveShots(), 1);
+  Press(VK_SPACE);
+  EXPECT_EQ(ActiveShots(), 2);
+
+  Point(20, 20);
+  Hush(game);
+  Press(VK_SPACE);
+  Click(mbMiddle, 20, 20);
+  EXPECT_FALSE(Played(game, 0)) << "outside the circle nothing is even tried";
+  for (auto& s : game.shot) s.active = false;
+  RunFrames(1);
+  EXPECT_EQ(ActiveShots(), 0);
+
+  Point(260, 260);
+  Press(VK_SPACE);
+  EXPECT_EQ(ActiveShots(), 1) << "back inside, it shoots again";
+}
+
+TEST_F(Pointer, NothingShootsWhilePausedOrOnTheTitle) {
+  TForm1& game = StartAtPrompt();
+  Point(240, 300);
+  Press(VK_SPACE);
+  Click(mbMiddle, 240, 300);
+  EXPECT_EQ(ActiveShots(), 0) << "title";
+  Press(VK_SHIFT);
+  Press(VK_CONTROL);
+  Press(VK_SPACE);
+  Click(mbMiddle, 240, 300);
+  EXPECT_EQ(ActiveShots(), 0) << "paused";
+  EXPECT_TRUE(game.paused);
+}
+
+using Keys = ControlsTest;
+
+TEST_F(Keys, ZSwitchesTheMusicOnlyOnceItIsSetUpAndNotAtAStageEnd) {
+  TForm1& game = Start();
+  Press(kKeyZ);
+  EXPECT_FALSE(game.musicOn) << "before the set-up Z starts nothing";
+  RunFrames(20);
+  ASSERT_TRUE(game.bgmReady && game.musicOn);
+  Press(kKeyZ);
+  EXPECT_FALSE(game.musicOn);
+  Press(kKeyZ);
+  EXPECT_TRUE(game.musicOn);
+
+  game.titleTicks = 99;
+  RunFrames(1);
+  Press(VK_SHIFT);
+  ASSERT_FALSE(game.bgmReady) << "play clears the set-up flag";
+  Press(kKeyZ);
+  EXPECT_FALSE(game.musicOn) << "and Z still works in play";
+
+  game.stageEnded = true;
+  game.playing = false;
+  Press(kKeyZ);
+  EXPECT_FALSE(game.musicOn);
+}
+
+TEST_F(Keys, OtherKeysAreIgnored) {
+  TForm1& game = StartPlaying();
+  const bool playing = game.playing;
+  const auto question = game.question;
+  for (const WORD key : {VK_RETURN, VK_MENU, VK_LEFT, WORD{'A'}, VK_F1}) Press(key);
+  EXPECT_EQ(game.playing, playing);
+  EXPECT_EQ(game.question, question);
+  EXPECT_FALSE(game.paused || game.quitRequested);
+  EXPECT_EQ(ActiveShots(), 0);
+}
+
+using Playthrough = ControlsTest;
+
+namespace {
+
+// Would a shot from the shark to `aim` meet ball `a` first, with every ball kept on its
+// present course? Other balls get a wide berth, since bounces change their courses.
+bool ClearShot(const TForm1& game, int a, double aimX, double aimY) {
+  const double bw = game.texBall[0]->Width(), bh = game.texBall[0]->Height();
+  const double sw = game.texShot->Width(), sh = game.texShot->Height();
+  const double sx = game.sharkX + game.texShark->Width() / 2.0;
+  const double sy = game.sharkY + game.texShark->Height() / 2.0;
+  const double dx = (aimX - sx) / 5, dy = (aimY - sy) / 5;
+  for (int k = 1; k < 100; ++k) {
+    const double px = sx + k * dx, py = sy + k * dy;
+    if (std::hypot(px - 240, py - 240) >= 240) return false;
+    bool hits = false;
+    for (int i = 0; i < 8; ++i) {
+      const TGameObject& b = game.ball[i];
+      if (!b.active) continue;
+      const double margin = i == a ? -6 : 12;
+      const double cx = b.x + bw / 2 + (k + 1) * b.dx, cy = b.y + bh / 2 + (k + 1) * b.dy;
+      if (std::abs(px - cx) < (bw + sw) / 2 + margin && std::abs(py - cy) < (bh + sh) / 2 + margin) {
+        if (i != a) return false;
+        hits = true;
+      }
+    }
+    if (hits) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST_F(Playthrough, TitleThenShiftThenTheEightBallsInOrderAnswerBothRows) {
+  headless::SetClockSeed(std::getenv("SEED") ? std::atoi(std::getenv("SEED")) : 5);
+  TForm1& game = Start();
+  RunFrames(100);
+  ASSERT_TRUE(game.startPromptShown);
+  EXPECT_EQ(game.messageText[0], Sjis(kReady));
+  Press(VK_SHIFT);
+  ASSERT_TRUE(game.playing);
+  ASSERT_EQ(game.stage, 1);
+  const std::u16string answer = game.question[0] + game.question[1];
+  const double tw = game.texTarget->Width(), th = game.texTarget->Height();
+  const double bw = game.texBall[0]->Width(), bh = game.texBall[0]->Height();
+
+  int frames = 0;
+  while (game.pickCount < 8 && frames < 2000) {
+    int next = -1;
+    for (int i = 0; i < 8; ++i) {
+      if (game.ball[i].active && game.ballCharPos[i] == game.pickCount) next = i;
+    }
+    ASSERT_NE(next, -1);
+    const TGameObject& b = game.ball[next];
+    bool fired = false;
+    for (const int lead : {6, 5, 7, 4, 8}) {
+      const double ax = std::round(b.x + bw / 2 + lead * b.dx), ay = std::round(b.y + bh / 2 + lead * b.dy);
+      const int px = static_cast<int>(ax - tw / 2), py = static_cast<int>(ay - th / 2);
+      if ((px - 240) * (px - 240) + (py - 240) * (py - 240) > 240 * 240) continue;
+      if (!ClearShot(game, next, ax, ay)) continue;
+      headless::PostMouseMove(px, py);
+      headless::PostKeyDown(VK_SPACE);
+      fired = true;
+      break;
+    }
+    const int picked = game.pickCount;
+    RunFrames(1);
+    ++frames;
+    if (!fired) continue;
+    ASSERT_EQ(ActiveShots(), 1);
+    while (game.pickCount == picked && ActiveShots() > 0 && frames < 2000) {
+      RunFrames(1);
+      ++frames;
+    }
+    if (game.pickCount != picked) {
+      ASSERT_EQ(game.slotBall[picked / 4][picked % 4], next) << "pick " << picked;
+      ASSERT_EQ(game.answerSlot[picked / 4][picked % 4].ch, answer.substr(picked, 1));
+    }
+  }
+  ASSERT_EQ(game.pickCount, 8) << "after " << frames << " frames";
+  EXPECT_EQ(game.rowResult[0], 1);
+  EXPECT_EQ(game.rowResult[1], 1);
+  EXPECT_EQ(game.rowMatch[0], 0);
+  EXPECT_EQ(game.rowMatch[1], 1);
+  EXPECT_EQ(game.correctCount, 2);
+  EXPECT_GE(game.score, 200);
+  EXPECT_TRUE(Shows(*game.texScore, u"得点:" + Padded(game.score), *game.writerSmall));
+}

@@ -16,7 +16,7 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
   if (Key == VK_ESCAPE) EscapeKey();
   if (Key == VK_SHIFT && !ShiftKey()) return;
   if (Key == VK_CONTROL) ControlKey();
-  if (Key == kKeyZ && !stageEnded && (!titlePhase || bgmReady)) ToggleMusic();
+  if (Key == kKeyZ) ToggleMusic();  // which knows when the switch is allowed
   if (Key == kKeyY) YesKey();
   if (Key == kKeyN) NoKey();
   if (Key == VK_SPACE && playing && targetShown) Shoot();

@@ -151,8 +151,15 @@ assert len(ink) > 300, 'no red prompt below the pool (%d red pixels)' % len(ink)
 per_row = {y: [x for x, yy in ink if yy == y] for y in range(345, 400)}
 text_rows = [y for y, xs in per_row.items() if len(xs) >= 20 and max(xs) - min(xs) >= 200]
 assert text_rows, 'no row of red text below the pool'
-xs = sorted(x for y in text_rows for x in per_row[y])
-first, last = xs[len(xs) // 50], xs[-1 - len(xs) // 50]  # a ball beside the text is not text
+# The line is one run of columns with small gaps; a ball beside it is a run of its own.
+columns = sorted({x for y in text_rows for x in per_row[y]})
+runs = [[columns[0]]]
+for x in columns[1:]:
+    if x - runs[-1][-1] > 20:
+        runs.append([])
+    runs[-1].append(x)
+line = max(runs, key=len)
+first, last = line[0], line[-1]
 print('prompt: x %d..%d, y %d..%d, %d red pixels' % (first, last, min(text_rows), max(text_rows), len(ink)))
 assert 350 <= min(text_rows) <= 358 and max(text_rows) <= 375 + 25, \
     'prompt rows %d..%d' % (min(text_rows), max(text_rows))

@@ -76,3 +76,19 @@ class SpriteTest : public GraphicsTest {
 
   std::unique_ptr<TSXScene> scene;
 };
+
+// A scene with a text writer in the window's font.
+class WriterTest : public SpriteTest {
+ protected:
+  void SetUp() override {
+    SpriteTest::SetUp();
+    writer = std::make_unique<TSXTextWriter>(*carad, D3DFMT_A8R8G8B8, 16);
+    writer->SetFont(WindowFont());
+  }
+  void TearDown() override {
+    writer.reset();
+    SpriteTest::TearDown();
+  }
+
+  std::unique_ptr<TSXTextWriter> writer;
+};

@@ -129,19 +129,7 @@ TEST_F(ScenePixels, BlackVertexColourTurnsWhiteGlyphsBlack) {
   EXPECT_GT(clear, 20) << "uncovered texels leave the paper white";
 }
 
-class GlyphPixels : public SpriteTest {
- protected:
-  void SetUp() override {
-    SpriteTest::SetUp();
-    writer = std::make_unique<TSXTextWriter>(*carad, D3DFMT_A8R8G8B8, 16);
-    writer->SetFont(WindowFont());
-  }
-  void TearDown() override {
-    writer.reset();
-    SpriteTest::TearDown();
-  }
-  std::unique_ptr<TSXTextWriter> writer;
-};
+using GlyphPixels = WriterTest;
 
 // The glyph call's coverage levels against the alpha the cache stores for them.
 TEST_F(GlyphPixels, CoverageLevelsBecomeAlphaFourTimesOverWithFullAsOpaque) {

@@ -1,17 +1,7 @@
 #include "sprite_fixture.h"
 
-class TextWriterTest : public SpriteTest {
+class TextWriterTest : public WriterTest {
  protected:
-  void SetUp() override {
-    SpriteTest::SetUp();
-    writer = std::make_unique<TSXTextWriter>(*carad, D3DFMT_A8R8G8B8, 16);
-    writer->SetFont(WindowFont());
-  }
-  void TearDown() override {
-    writer.reset();
-    SpriteTest::TearDown();
-  }
-
   std::unique_ptr<TDGTexture> Blank(UINT width, UINT height) {
     auto texture = NewTexture();
     texture->SetSize(width, height);
@@ -29,7 +19,6 @@ class TextWriterTest : public SpriteTest {
     return inked;
   }
 
-  std::unique_ptr<TSXTextWriter> writer;
 };
 
 TEST_F(TextWriterTest, GlyphsAreWhiteWithCoverageAsAlpha) {

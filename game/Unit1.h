@@ -133,6 +133,8 @@ class TForm1 : public TForm, public GameState {
   void StartParade();
 
  private:
+  std::string sharkPicture;  // the archive picture texShark holds
+
   void EscapeKey();
   bool ShiftKey();
   void ContinueAfterStage();

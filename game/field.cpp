@@ -172,7 +172,13 @@ void TForm1::PlaceShark() {
 
 void TForm1::DrawShark() {
   SteerShark();
-  LoadArchiveImage(*texShark, PoseOf(sharkAngle, sharkDir).picture);
+  // The picture only changes with the heading's sector; reading the same one again each
+  // frame would give the same pixels.
+  const char* picture = PoseOf(sharkAngle, sharkDir).picture;
+  if (sharkPicture != picture) {
+    LoadArchiveImage(*texShark, picture);
+    sharkPicture = picture;
+  }
   PlaceShark();
   DrawSprite(*texShark, sharkX, sharkY, kWhite);
 }

@@ -137,7 +137,8 @@ void TForm1::LoadPictures() {
     // Balls are keyed with blue instead: black ink on them must stay.
     texBall[i]->SetColorKey(WholeImage(*texBall[i]), kPureBlue);
   }
-  texShark = LoadedPicture("same0.bmp");
+  sharkPicture = "same0.bmp";
+  texShark = LoadedPicture(sharkPicture);
   PlaceSharkAtStart();
   texShot = LoadedPicture("tama.bmp");
   texTarget = LoadedPicture("target.bmp");

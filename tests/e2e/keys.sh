@@ -13,7 +13,7 @@ SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
 window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
-sleep 3.5  # the start prompt comes at frame 100
+wait_for_prompt
 
 # Counts pixels of a colour family in a 640 x 480 area of the letterboxed screen.
 count() {
@@ -30,7 +30,7 @@ def rgb(x, y):  # 640 x 480 coordinates, picture scaled by 1.5 from x = 160
     sx, sy = int(160 + x * 1.5), int(y * 1.5)
     v = struct.unpack('<I', pixels[sy * bpl + sx * 4:sy * bpl + sx * 4 + 4])[0]
     return (v >> 16) & 255, (v >> 8) & 255, v & 255
-want = {'red': lambda r, g, b: r > 170 and g < 90 and b < 90,
+want = {'red': lambda r, g, b: r >= 200 and g <= 60 and b <= 60,  # the darkest red ball stays below
         'blue': lambda r, g, b: b > 170 and r < 90 and g < 90}[kind]
 print(sum(want(*rgb(x, y)) for x in range(x0, x1) for y in range(y0, y1)))
 PY

@@ -13,7 +13,7 @@ game_pid=$!
 pids+=($game_pid)
 
 timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
-sleep 3
+sleep 5
 
 wmctrl -c 'ことぶね' || fail "could not ask the window to close"
 for _ in $(seq 150); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
@@ -49,9 +49,9 @@ onset = next((i * WINDOW for i, level in enumerate(windows) if level > LOUD), No
 assert onset is not None, "no music at all"
 print(f"{seconds:.2f} s of audio, music from {onset:.2f} s", file=sys.stderr)
 assert peak(0.0, 0.4) < 1e-3, f"sound in the first 0.4 s (peak {peak(0.0, 0.4):.4f})"
-# The device opens before the window: start-up (about half a second for a debug build) comes
-# before the title's half second.
-assert 0.4 <= onset <= 2.0, f"the music starts at {onset:.2f} s"
+# The device opens before the window: start-up (about half a second for a debug build, more
+# on a busy machine) comes before the title's half second.
+assert 0.4 <= onset <= 4.0, f"the music starts at {onset:.2f} s"
 # Once started it goes on to the close: a stall or an early end leaves long quiet stretches.
 after = windows[int(onset / WINDOW) + 2:]
 quiet = sum(1 for level in after if level <= LOUD)

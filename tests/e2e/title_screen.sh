@@ -39,7 +39,8 @@ PY
   sleep 0.05
 done
 [ -n "$early" ] || fail "no picture was drawn"
-sleep "$(python3 -c "print(max(0.0, 3.5 - ($(date +%s.%N) - $started)))")"
+wait_for_prompt
+sleep 0.5  # the prompt's frame is fully drawn
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended early ($(cat "$work/stderr"))"
 xwd -root -silent > "$work/prompt.xwd"
 
@@ -145,7 +146,7 @@ for p in range(4):
 # --- The start prompt, in the later picture: red ink from y = 350, centred. ---
 screen = picture_of(prompt_path)
 ink = [(x, y) for y in range(345, 400) for x in range(640)
-       if screen[y][x][0] >= 170 and screen[y][x][1] <= 90 and screen[y][x][2] <= 90]
+       if screen[y][x][0] >= 200 and screen[y][x][1] <= 60 and screen[y][x][2] <= 60]  # not the red balls
 assert len(ink) > 300, 'no red prompt below the pool (%d red pixels)' % len(ink)
 # A drifting red ball may touch these rows too; the text is the rows with ink across the line.
 per_row = {y: [x for x, yy in ink if yy == y] for y in range(345, 400)}

@@ -3,8 +3,11 @@
 # After sourcing: $work, $DISPLAY, fail MESSAGE, and pids+=(PID) for anything to stop.
 work=$(mktemp -d)
 pids=()
+# Waits for each process too: an X server still dying would remove the socket of a new
+# server that took its display number.
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -12,12 +15,66 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # 16:9, so the 4:3 picture is scaled by 1.5 and letterboxed: nothing lines up by accident.
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
-openbox >/dev/null 2>&1 &
+# A random display number keeps tests that run side by side (and a server of a test that is
+# just ending) off each other's display.
+start_x_server() {
+  local display
+  for _ in $(seq 10); do
+    display=$((100 + RANDOM % 800))
+    [ -e "/tmp/.X${display}-lock" ] && continue
+    # No reset when the last client leaves: a probe leaving must not take the display away.
+    Xvfb ":$display" -screen 0 1280x720x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
+    local server=$!
+    for _ in $(seq 50); do
+      if xdpyinfo -display ":$display" >/dev/null 2>&1; then
+        pids+=($server)
+        export DISPLAY=":$display"
+        return 0
+      fi
+      kill -0 "$server" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$server" 2>/dev/null || true
+  done
+  fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+}
+start_x_server
+openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
+wmctrl -m >/dev/null 2>&1 || fail "openbox did not start on $DISPLAY: $(cat "$work/openbox.log")"
+
+# Waits until the red start prompt shows under the pool (the hundredth title frame, later on
+# a busy machine): red text wider than the short music set-up line shown before it.
+# Fails after 20 seconds.
+wait_for_prompt() {
+  for _ in $(seq 80); do
+    xwd -root -silent > "$work/wait.xwd"
+    python3 - "$work/wait.xwd" <<'PY' && return 0
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+header, = struct.unpack('>I', data[:4])
+bpl, = struct.unpack('>I', data[48:52])
+ncolors, = struct.unpack('>I', data[76:80])
+pixels = data[header + ncolors * 12:]
+columns = set()
+for y in range(int(350 * 1.5), int(372 * 1.5), 3):
+    for x in range(160, 1120, 2):
+        v = struct.unpack('<I', pixels[y * bpl + x * 4:y * bpl + x * 4 + 4])[0]
+        if ((v >> 16) & 255) >= 200 and ((v >> 8) & 255) <= 60 and (v & 255) <= 60:
+            columns.add(x)
+# The line is one run of inked columns (a drifting red ball is a run of its own), centred and
+# spanning more than 300 of the game's pixels.
+runs = []
+for x in sorted(columns):
+    if runs and x - runs[-1][-1] <= 30:
+        runs[-1].append(x)
+    else:
+        runs.append([x])
+line = max(runs, key=len, default=[])
+sys.exit(0 if line and line[-1] - line[0] > 450 and line[0] < 640 < line[-1] else 1)
+PY
+    sleep 0.25
+  done
+  fail "the start prompt did not appear"
+}

@@ -141,3 +141,19 @@ class GraphicsTest : public ::testing::Test {
   std::unique_ptr<TForm> form;
   std::unique_ptr<TDGCarad> carad;
 };
+
+// A started device, halting off, with one managed texture to work on.
+class TextureFixture : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    Start(dgoDebugMessage);
+    texture = NewTexture();
+  }
+  void TearDown() override {
+    texture.reset();
+    GraphicsTest::TearDown();
+  }
+
+  std::unique_ptr<TDGTexture> texture;
+};

@@ -39,17 +39,8 @@ TEST(PixelFormat, SixteenBitFormatsRoundTripTheirOwnPixels) {
   }
 }
 
-class BitmapTest : public GraphicsTest {
+class BitmapTest : public TextureFixture {
  protected:
-  void SetUp() override {
-    GraphicsTest::SetUp();
-    Start(dgoDebugMessage);
-    texture = NewTexture();
-  }
-  void TearDown() override {
-    texture.reset();
-    GraphicsTest::TearDown();
-  }
   void Load(const std::vector<std::uint8_t>& bmp) {
     TMemoryStream stream(bmp);
     texture->LoadBMPFromStream(stream);
@@ -59,7 +50,6 @@ class BitmapTest : public GraphicsTest {
     TMemoryStream stream(bmp);
     DGLoadBMPIntoTexture(*texture->Texture(), stream);
   }
-  std::unique_ptr<TDGTexture> texture;
 };
 
 TEST_F(BitmapTest, EachDepthReadsIntoA8R8G8B8) {

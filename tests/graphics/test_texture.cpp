@@ -4,24 +4,14 @@
 
 namespace {
 
-class TextureTest : public GraphicsTest {
+class TextureTest : public TextureFixture {
  protected:
-  void SetUp() override {
-    GraphicsTest::SetUp();
-    Start(dgoDebugMessage);
-    texture = NewTexture();
-  }
-  void TearDown() override {
-    texture.reset();
-    GraphicsTest::TearDown();
-  }
   // One member, "pic.bmp", raw or compressed.
   std::string WriteArchive(const std::vector<std::uint8_t>& bmp, bool compress = true) {
     const QDAMemberSource members[] = {{"pic.bmp", bmp}};
     WriteFileAtomically(folder.Native("data.qda"), QDABuildArchive(members, compress));
     return folder.Game("data.qda");
   }
-  std::unique_ptr<TDGTexture> texture;
 };
 
 const auto kBlackAndColours = [](int x, int y) -> std::uint32_t {

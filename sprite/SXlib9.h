@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,8 @@ class TSXRenderingQueue {
 
   std::int32_t QuadCapacity() const { return quadCapacity_; }
   std::int32_t QuadCount() const { return quadCount_; }
+  // What waits for the next flush, in queue order.
+  std::span<const TSXQueuedQuad> Quads() const { return {quads_.data(), static_cast<size_t>(quadCount_)}; }
   size_t SortArrayLength() const { return sortKey_.size(); }
 
  private:

@@ -127,6 +127,21 @@ FontFile ResolveFace(const std::string& faceUtf8, bool bold, bool italic) {
 LONG Round26Dot6(FT_Pos value) { return static_cast<LONG>((value + 32) >> 6); }
 LONG Ceil26Dot6(FT_Pos value) { return static_cast<LONG>((value + 63) >> 6); }
 
+// The text cell in font units. Windows takes it from the OS/2 table's Windows metrics, which
+// cover every glyph's ink; the horizontal header's ascent and descent often do not (a comma or
+// a 'g' would lose its lowest rows).
+struct Cell {
+  FT_Long ascent = 0, descent = 0;
+};
+
+Cell CellOf(FT_Face face) {
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 != nullptr && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+    return {os2->usWinAscent, os2->usWinDescent};
+  }
+  return {face->ascender, -face->descender};
+}
+
 }  // namespace
 
 struct HFONT__ {
@@ -154,7 +169,8 @@ struct HFONT__ {
     if (height == 0) height = -16;
     FT_UInt pixels = static_cast<FT_UInt>(std::abs(height));
     if (height > 0) {
-      const double cell = static_cast<double>(face->ascender - face->descender);
+      const Cell units = CellOf(face);
+      const double cell = static_cast<double>(units.ascent + units.descent);
       if (cell > 0) pixels = static_cast<FT_UInt>(std::lround(height * face->units_per_EM / cell));
     }
     FT_Set_Pixel_Sizes(face, 0, std::max<FT_UInt>(pixels, 1));
@@ -254,9 +270,10 @@ BOOL DeleteDC(HDC dc) {
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
   if (dc == nullptr || dc->font == nullptr || metrics == nullptr) return FALSE;
   const FT_Size_Metrics& size = dc->font->face->size->metrics;
+  const Cell cell = CellOf(dc->font->face);
   *metrics = {};
-  metrics->tmAscent = Ceil26Dot6(size.ascender);
-  metrics->tmDescent = Ceil26Dot6(-size.descender);
+  metrics->tmAscent = Ceil26Dot6(FT_MulFix(cell.ascent, size.y_scale));
+  metrics->tmDescent = Ceil26Dot6(FT_MulFix(cell.descent, size.y_scale));
   metrics->tmHeight = metrics->tmAscent + metrics->tmDescent;
   metrics->tmInternalLeading = std::max<LONG>(0, metrics->tmHeight - static_cast<LONG>(size.y_ppem));
   metrics->tmMaxCharWidth = Round26Dot6(size.max_advance);

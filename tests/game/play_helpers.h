@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for tests that play: defined in test_field.cpp.
+// Helpers for tests that play.
 #include <cstdint>
 #include <string>
 #include <string_view>

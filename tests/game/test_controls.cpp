@@ -2,8 +2,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "game_fixture.h"
-#include "play_helpers.h"
+#include "phase_fixture.h"
 #include "record_bytes.h"
 
 using namespace playtest;
@@ -11,7 +10,6 @@ using namespace playtest;
 namespace {
 
 constexpr const char* kRecord = "data/record1.dat";
-constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z';
 
 // PadNumber's digits as wide text.
 std::u16string Padded(std::int32_t n) {
@@ -25,46 +23,16 @@ std::int32_t IntAt(const std::string& bytes, std::size_t at) {
   return value;
 }
 
-class ControlsTest : public GameTest {
+class ControlsTest : public KeyedGameTest {
  protected:
-  void SetUp() override {
-    GameTest::SetUp();
-    LinkSoundEffects(folder);
-  }
-
-  // The window's way: queued now, handled by the next frame's message pumping.
-  void Press(WORD key) {
-    headless::PostKeyDown(key);
-    RunFrames(1);
-  }
   void Point(int x, int y) {
     headless::PostMouseMove(x, y);
     RunFrames(1);
   }
+
   void Click(TMouseButton button, int x, int y) {
     headless::PostMouseDown(button, x, y);
     RunFrames(1);
-  }
-
-  // The title as it stands at frame 100, reached in one frame: music set up, prompt drawn.
-  TForm1& StartAtPrompt() {
-    Start();
-    form->titleTicks = 99;
-    RunFrames(1);
-    EXPECT_TRUE(form->startPromptShown);
-    return *form;
-  }
-
-  TForm1& StartPlaying() {
-    StartAtPrompt();
-    Press(VK_SHIFT);
-    EXPECT_TRUE(form->playing);
-    return *form;
-  }
-
-  TForm1& Restart() {
-    application.reset();
-    return Start();
   }
 
   bool RecordWritten() const { return std::filesystem::exists(folder.Native(kRecord)); }
@@ -77,12 +45,6 @@ class ControlsTest : public GameTest {
 
   bool Shows(TDGTexture& texture, std::u16string_view text, TSXTextWriter& writer) {
     return ShowsText(*form, texture, text, writer);
-  }
-
-  // Runs frames until the shark's final explosion has left the screen.
-  void RunUntilGameOver() {
-    for (int frame = 0; frame < 400 && !form->gameOver; ++frame) RunFrames(1);
-    ASSERT_TRUE(form->gameOver);
   }
 };
 

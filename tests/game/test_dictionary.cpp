@@ -268,6 +268,30 @@ TEST_F(IdiomMeaning, LinesBreakAfterThirteenAndTwentySixCharacters) {
   }
 }
 
+// The meanings are ours, written for the game's 13-character lines: split where the game
+// splits them, every line must read as the start of a line.
+TEST_F(IdiomMeaning, EveryBuiltInMeaningBreaksWellIntoItsLines) {
+  // Punctuation, closing brackets, small kana and the long mark never open a line.
+  const std::u16string neverFirst = u"、。，．・ー）」』ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮ";
+  TForm1& game = StartWithSeed(1);
+  for (int i = 0; i < kBuiltinIdiomCount; ++i) {
+    SCOPED_TRACE(i);
+    game.questionIndex = {i, i == 0 ? 1 : 0};
+    game.SplitMeanings();
+    int used = 0;
+    for (int line = 0; line < 3; ++line) {
+      const std::u16string& text = game.meaningLine[line];
+      if (text.empty()) break;
+      ++used;
+      EXPECT_EQ(neverFirst.find(text.front()), std::u16string::npos) << "line " << line << " opens with a mark";
+    }
+    ASSERT_GT(used, 0);
+    EXPECT_GT(game.meaningLine[used - 1].size(), 1u) << "a last line of a single character";
+    EXPECT_EQ(game.meaningLine[0] + game.meaningLine[1] + game.meaningLine[2], game.idiomMeaning[i])
+        << "the meaning does not fit three lines";
+  }
+}
+
 using IdiomResume = DictionaryTest;
 
 TEST_F(IdiomResume, SavedIdiomStillInTheListIsMarkedAskedThere) {

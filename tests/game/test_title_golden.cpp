@@ -5,16 +5,9 @@
 #include <random>
 
 #include "game_fixture.h"
-#include "support/png.h"
+#include "golden_frame.h"
 
 namespace {
-
-const std::filesystem::path kGolden = std::filesystem::path(KOTOBUNE_GOLDEN_DIR) / "title_screen.png";
-
-bool UpdatingGoldens() {
-  const char* update = std::getenv("KOTOBUNE_UPDATE_GOLDEN");
-  return update != nullptr && std::string(update) == "1";
-}
 
 // A 16 x 12 picture as zlib's best compression stores it (dynamic Huffman codes): pixel (x, y)
 // is red 16x, green 20y, blue 7xy, each modulo 256.
@@ -97,28 +90,5 @@ TEST_F(TitleGolden, StartPromptFrameMatchesTheCheckedInPicture) {
   Start();
   RunFrames(100);
   ASSERT_TRUE(form->startPromptShown) << "the start prompt comes with the hundredth frame";
-  png::Image actual;
-  actual.argb = headless::ReadFrame(actual.width, actual.height);
-  for (auto& pixel : actual.argb) pixel |= 0xFF000000u;
-
-  if (UpdatingGoldens()) {
-    ASSERT_TRUE(png::Write(kGolden, actual));
-    GTEST_SKIP() << "rewrote " << kGolden;
-  }
-  const auto expected = png::Read(kGolden);
-  ASSERT_TRUE(expected.has_value()) << kGolden << " is missing or damaged; KOTOBUNE_UPDATE_GOLDEN=1 makes it";
-  ASSERT_EQ(expected->width, actual.width);
-  ASSERT_EQ(expected->height, actual.height);
-  size_t differing = 0, first = actual.argb.size();
-  for (size_t i = 0; i < actual.argb.size(); ++i) {
-    if (expected->argb[i] == actual.argb[i]) continue;
-    if (differing++ == 0) first = i;
-  }
-  if (differing == 0) return;
-  const auto saved = std::filesystem::current_path() / "title_screen.actual.png";
-  png::Write(saved, actual);
-  const auto width = static_cast<size_t>(actual.width);
-  ADD_FAILURE() << differing << " pixels differ, the first at (" << first % width << ", " << first / width
-                << "): expected " << std::hex << expected->argb[first] << ", got " << actual.argb[first]
-                << "; this frame is in " << saved;
+  golden::ExpectFrameMatches("title_screen");
 }

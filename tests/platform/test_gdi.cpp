@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -68,6 +69,26 @@ TEST(GdiFonts, WindowFontHasJapaneseMetrics) {
   SIZE size;
   ASSERT_TRUE(GetTextExtentPoint32A(context.dc, "A", 1, &size));
   EXPECT_EQ(size.cy, metrics.tmHeight);
+}
+
+// A text texture is the cell's height with the baseline at the ascent: any ink above or below
+// the cell is cut off. The comma of the Y/N prompt was the first to show it.
+TEST(GdiFonts, CellHoldsTheInkOfDescendersAndBracketsAtTheGameSizes) {
+  for (const int height : {-13, -21, -27}) {
+    for (const bool bold : {false, true}) {
+      DeviceContext context(WindowFont(bold, height));
+      TEXTMETRICA metrics;
+      ASSERT_TRUE(GetTextMetricsA(context.dc, &metrics));
+      for (const char c : std::string(",gjpqy();_|")) {
+        SCOPED_TRACE(std::string("'") + c + "' at height " + std::to_string(height) + (bold ? " bold" : ""));
+        GLYPHMETRICS glyph;
+        ASSERT_FALSE(Glyph(context.dc, static_cast<unsigned char>(c), GGO_GRAY8_BITMAP, glyph).empty());
+        EXPECT_LE(glyph.gmptGlyphOrigin.y, metrics.tmAscent) << "ink above the cell";
+        EXPECT_LE(static_cast<LONG>(glyph.gmBlackBoxY) - glyph.gmptGlyphOrigin.y, metrics.tmDescent)
+            << "ink below the cell";
+      }
+    }
+  }
 }
 
 TEST(GdiFonts, UnknownFaceFallsBackToAJapaneseFont) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Pictures.h"
+#include "ScreenLayout.h"
 
 namespace assetgen {
 namespace {
@@ -97,32 +98,35 @@ Picture Title() {
   return {"Title.bmp", canvas.Flatten(KeyColour::Black, kWaterMatte)};
 }
 
+// Small enough to sit on the controls panel's corner without covering its text.
 Picture Logo() {
-  Canvas canvas(118, 36);
+  constexpr int kWidth = layout::kLogoWidth, kHeight = layout::kLogoHeight;
+  Canvas canvas(kWidth, kHeight);
   cairo_t* cr = canvas.Cr();
-  RoundedRect(cr, 1, 1, 116, 34, 7);
+  RoundedRect(cr, 1, 1, kWidth - 2, kHeight - 2, 5);
   SetColour(cr, Rgb255(240, 246, 250));
   cairo_fill_preserve(cr);
   SetColour(cr, Rgb255(30, 60, 110));
-  cairo_set_line_width(cr, 2);
+  cairo_set_line_width(cr, 1.5);
   cairo_stroke(cr);
-  cairo_move_to(cr, 7, 19);  // folded paper boat
-  cairo_line_to(cr, 33, 19);
-  cairo_line_to(cr, 28, 27);
-  cairo_line_to(cr, 12, 27);
+  cairo_move_to(cr, 5, 12);  // folded paper boat
+  cairo_line_to(cr, 23, 12);
+  cairo_line_to(cr, 19, 18);
+  cairo_line_to(cr, 9, 18);
   cairo_close_path(cr);
-  cairo_move_to(cr, 14, 19);
-  cairo_line_to(cr, 20, 7);
-  cairo_line_to(cr, 26, 19);
+  cairo_move_to(cr, 10, 12);
+  cairo_line_to(cr, 14, 4);
+  cairo_line_to(cr, 18, 12);
   cairo_close_path(cr);
   SetColour(cr, Rgb255(240, 120, 40));
   cairo_fill(cr);
-  SelectFont(cr, Face::Proportional, 14);
-  const double room = 112 - 38;
-  SelectFont(cr, Face::Proportional, 14 * std::min(1.0, room / MeasureText(cr, "KOTOBUNE").advance));
-  TextPathOnBaseline(cr, "KOTOBUNE", 38, 23);
+  constexpr double kTextLeft = 27;
+  SelectFont(cr, Face::Proportional, 12);
+  const double room = kWidth - kTextLeft - 4;
+  SelectFont(cr, Face::Proportional, 12 * std::min(1.0, room / MeasureText(cr, "KOTOBUNE").advance));
+  TextPathOnBaseline(cr, "KOTOBUNE", kTextLeft, 15.5);
   SetColour(cr, Rgb255(30, 60, 110));
-  cairo_set_line_width(cr, 0.7);
+  cairo_set_line_width(cr, 0.6);
   cairo_stroke_preserve(cr);
   cairo_fill(cr);
   return {"rogo.bmp", canvas.Flatten(KeyColour::Black, kPanelMatte)};
@@ -130,18 +134,21 @@ Picture Logo() {
 
 }  // namespace
 
+// Judgements and banners are drawn centred on the picture, over the water: no wider or
+// taller than the banner box, which stays inside the pool.
 std::vector<Picture> LetteringPictures() {
+  constexpr int kW = layout::kBannerWidth, kH = layout::kBannerHeight;
   return {
-      Lettered("seikai.bmp", 250, 96, {{"正解！", 66, 14, kSunset, 10}}),
-      Lettered("renzokuseikai.bmp", 380, 104, {{"連続正解！", 64, 18, kGold, 10}},
-               {{22, 22, 14}, {356, 26, 12}, {340, 86, 9}, {36, 84, 10}}),
-      Lettered("fuseikai.bmp", 260, 96, {{"不正解…", 62, 16, kIce, 10}}),
-      Lettered("StageClear.bmp", 420, 118, {{"STAGE CLEAR!", 56, 12, kGold, 10}, {"ステージクリア", 22, 84, kSea, 4}},
-               {{18, 20, 12}, {402, 24, 10}}),
-      Lettered("GameClear.bmp", 420, 118,
-               {{"GAME CLEAR!!", 56, 12, kSunset, 10}, {"全ステージ制覇", 22, 84, kSea, 4}},
-               {{16, 18, 13}, {404, 20, 12}, {30, 96, 8}, {392, 98, 9}}),
-      Lettered("GameOver.bmp", 400, 118, {{"GAME OVER", 60, 12, kDusk, 10}, {"ゲームオーバー", 22, 86, kIce, 4}}),
+      Lettered("seikai.bmp", 200, 80, {{"正解！", 56, 10, kSunset, 8}}),
+      Lettered("renzokuseikai.bmp", kW, 84, {{"連続正解！", 48, 16, kGold, 8}},
+               {{16, 16, 10}, {234, 18, 9}, {224, 70, 7}, {24, 70, 8}}),
+      Lettered("fuseikai.bmp", 210, 80, {{"不正解…", 52, 12, kIce, 8}}),
+      Lettered("StageClear.bmp", kW, kH, {{"STAGE CLEAR!", 40, 14, kGold, 8}, {"ステージクリア", 20, 70, kSea, 4}},
+               {{14, 16, 9}, {236, 20, 8}}),
+      Lettered("GameClear.bmp", kW, kH,
+               {{"GAME CLEAR!!", 40, 14, kSunset, 8}, {"全ステージ制覇", 20, 70, kSea, 4}},
+               {{12, 14, 10}, {238, 16, 9}, {20, 84, 6}, {230, 86, 7}}),
+      Lettered("GameOver.bmp", kW, kH, {{"GAME OVER", 44, 14, kDusk, 8}, {"ゲームオーバー", 20, 70, kIce, 4}}),
       Title(),
       Logo(),
   };

@@ -4,8 +4,10 @@
 #include <cmath>
 #include <numbers>
 #include <string_view>
+#include <vector>
 
 #include "Pictures.h"
+#include "ScreenLayout.h"
 
 namespace assetgen {
 namespace {
@@ -108,31 +110,80 @@ void LaneMarks(cairo_t* cr) {
   cairo_set_dash(cr, nullptr, 0, 0);
 }
 
+void BoxPath(cairo_t* cr, const layout::Box& box, double radius) {
+  RoundedRect(cr, box.left + 0.5, box.top + 0.5, box.right - box.left - 1, box.bottom - box.top - 1, radius);
+}
+
 void PanelBackground(cairo_t* cr) {
   cairo_pattern_t* shade = cairo_pattern_create_linear(0, 0, 0, 480);
   cairo_pattern_add_color_stop_rgb(shade, 0, 0.10, 0.17, 0.32);
   cairo_pattern_add_color_stop_rgb(shade, 1, 0.05, 0.09, 0.19);
-  cairo_rectangle(cr, 480, 0, 160, 480);
+  cairo_rectangle(cr, layout::kPanelLeft, 0, layout::kScreenWidth - layout::kPanelLeft, 480);
   cairo_set_source(cr, shade);
   cairo_fill(cr);
   cairo_pattern_destroy(shade);
-  cairo_rectangle(cr, 480, 0, 2, 480);
+  const layout::Box& divider = layout::kDivider;
+  cairo_rectangle(cr, divider.left, divider.top, divider.right - divider.left, divider.bottom - divider.top);
   SetColour(cr, Rgb255(96, 150, 210));
   cairo_fill(cr);
 }
 
+// A dark board with a thin light edge: texts in light colours read on it.
+void Board(cairo_t* cr, const layout::Box& box, const Colour& fill, const Colour& edge) {
+  BoxPath(cr, box, 6);
+  SetColour(cr, fill);
+  cairo_fill_preserve(cr);
+  SetColour(cr, edge);
+  cairo_set_line_width(cr, 1);
+  cairo_stroke(cr);
+}
+
+// The counters and the score lines are drawn in light greens and yellows.
+void HudBoards(cairo_t* cr) {
+  const Colour fill = Rgb255(12, 20, 38, 0.92), edge = Rgb255(80, 130, 190);
+  Board(cr, {layout::kCounterBoard.left - 8, layout::kCounterBoard.top - 8, layout::kCounterBoard.right,
+             layout::kCounterBoard.bottom},
+        fill, edge);
+  Board(cr, {layout::kScoreBoard.left, layout::kScoreBoard.top - 8, layout::kScoreBoard.right,
+             layout::kScoreBoard.bottom},
+        fill, edge);
+}
+
+// The prompts are red, or dark green after the game is cleared: a pale strip reads for both.
+void PromptBand(cairo_t* cr) {
+  const layout::Box& band = layout::kPromptBand;
+  cairo_pattern_t* pale = cairo_pattern_create_linear(0, band.top, 0, band.bottom);
+  cairo_pattern_add_color_stop_rgb(pale, 0, 0.90, 0.95, 0.95);
+  cairo_pattern_add_color_stop_rgb(pale, 0.5, 0.97, 0.99, 0.98);
+  cairo_pattern_add_color_stop_rgb(pale, 1, 0.88, 0.94, 0.94);
+  cairo_rectangle(cr, band.left, band.top, band.right - band.left, band.bottom - band.top);
+  cairo_set_source(cr, pale);
+  cairo_fill(cr);
+  cairo_pattern_destroy(pale);
+  SetColour(cr, Rgb255(120, 170, 200));
+  cairo_set_line_width(cr, 2);
+  for (const int y : {band.top, band.bottom}) {
+    cairo_move_to(cr, band.left, y);
+    cairo_line_to(cr, band.right, y);
+  }
+  cairo_stroke(cr);
+}
+
 // Four sockets per answer row, where the picked balls come to rest.
-void AnswerTray(cairo_t* cr, double y) {
-  RoundedRect(cr, 476, y - 4, 144, 38, 8);
+void AnswerTray(cairo_t* cr, int row) {
+  const layout::Box& tray = layout::kAnswerTrays[row];
+  BoxPath(cr, tray, 8);
   SetColour(cr, Rgb255(12, 22, 44));
   cairo_fill_preserve(cr);
   SetColour(cr, Rgb255(80, 130, 190));
   cairo_set_line_width(cr, 1.5);
   cairo_stroke(cr);
+  const double half = layout::kBallSize / 2.0;
+  const double y = layout::kSlotTop + layout::kSlotRowStep * row + half;
   for (int i = 0; i < 4; ++i) {
-    const double cx = 480 + 35 * i + 15;
-    cairo_arc(cr, cx, y + 15, 15.5, 0, kTurn);
-    cairo_pattern_t* hollow = cairo_pattern_create_radial(cx, y + 12, 2, cx, y + 15, 16);
+    const double cx = layout::kSlotLeft + layout::kSlotColumnStep * i + half;
+    cairo_arc(cr, cx, y, half + 0.5, 0, kTurn);
+    cairo_pattern_t* hollow = cairo_pattern_create_radial(cx, y - 3, 2, cx, y, half + 1);
     cairo_pattern_add_color_stop_rgb(hollow, 0, 0.16, 0.26, 0.44);
     cairo_pattern_add_color_stop_rgb(hollow, 1, 0.06, 0.10, 0.20);
     cairo_set_source(cr, hollow);
@@ -141,27 +192,28 @@ void AnswerTray(cairo_t* cr, double y) {
   }
 }
 
-// One board per idiom's meaning, clear of the answer trays and the plates above them.
-void MeaningBoard(cairo_t* cr, double top, double height) {
-  RoundedRect(cr, 486, top, 150, height, 8);
-  SetColour(cr, Rgb255(30, 52, 92));
-  cairo_fill_preserve(cr);
-  SetColour(cr, Rgb255(70, 110, 170));
-  cairo_set_line_width(cr, 1);
-  cairo_stroke(cr);
+// The meaning lines come with white plates of their own: a mid-blue board frames them.
+void MeaningBoard(cairo_t* cr, int question) {
+  Board(cr, layout::kMeaningBoards[question], Rgb255(30, 52, 92), Rgb255(110, 160, 220));
+}
+
+// The revealed idiom (yellow plate) and its reading (green plate) above each answer row.
+void RowTextBoard(cairo_t* cr, int row) {
+  Board(cr, layout::kRowTextBoards[row], Rgb255(18, 32, 62), Rgb255(70, 110, 170));
 }
 
 void ClockLabel(cairo_t* cr) {
-  cairo_arc(cr, 494, 317, 6, 0, kTurn);
+  const double baseline = layout::kTimeTop + 12;
+  cairo_arc(cr, 494, baseline - 5, 6, 0, kTurn);
   SetColour(cr, Rgb255(150, 220, 240));
   cairo_set_line_width(cr, 1.5);
   cairo_stroke(cr);
-  cairo_move_to(cr, 494, 313);
-  cairo_line_to(cr, 494, 317);
-  cairo_line_to(cr, 497, 319);
+  cairo_move_to(cr, 494, baseline - 9);
+  cairo_line_to(cr, 494, baseline - 5);
+  cairo_line_to(cr, 497, baseline - 3);
   cairo_stroke(cr);
   SelectFont(cr, Face::Proportional, 13);
-  TextPathOnBaseline(cr, "残り時間", 504, 322);
+  TextPathOnBaseline(cr, "残り時間", 504, baseline);
   cairo_fill(cr);
 }
 
@@ -173,10 +225,13 @@ Picture Background() {
   Water(canvas);
   LaneMarks(cr);
   PanelBackground(cr);
-  MeaningBoard(cr, 82, 62);
-  MeaningBoard(cr, 220, 58);
-  AnswerTray(cr, 48);
-  AnswerTray(cr, 183);
+  PromptBand(cr);
+  HudBoards(cr);
+  for (int i = 0; i < 2; ++i) {
+    MeaningBoard(cr, i);
+    RowTextBoard(cr, i);
+    AnswerTray(cr, i);
+  }
   ClockLabel(cr);
   return {"Haikei.bmp", canvas.Flatten(KeyColour::Black, kPanelMatte)};
 }
@@ -184,47 +239,83 @@ Picture Background() {
 struct Control {
   std::string_view key, action;
 };
-constexpr std::array<Control, 6> kControls{{{"左/右ボタン", "旋回"},
-                                             {"中ボタン/Space", "発射"},
-                                             {"Shift", "開始/次へ"},
-                                             {"Ctrl", "一時停止"},
-                                             {"Z", "BGM切替"},
-                                             {"Esc", "終了"}}};
+using ControlRow = std::vector<Control>;
+const std::array<ControlRow, 3> kControlRows{{{{"左/右ボタン", "旋回"}, {"中ボタン", "発射"}},
+                                               {{"Space", "発射"}, {"Shift", "開始/次へ"}},
+                                               {{"Ctrl", "一時停止"}, {"Z", "BGM"}, {"Esc", "終了"}}}};
+constexpr double kKeyGap = 3, kPairGap = 8;
+
+double RowWidth(cairo_t* cr, const ControlRow& row) {
+  double width = kPairGap * static_cast<double>(row.size() - 1);
+  for (const Control& control : row) {
+    width += MeasureText(cr, control.key).advance + kKeyGap + MeasureText(cr, control.action).advance;
+  }
+  return width;
+}
+
+// One size for every row: the largest up to 11 px at which the widest row fits the grid.
+void SelectControlsFont(cairo_t* cr) {
+  const double room = layout::kControlsGrid.right - layout::kControlsGrid.left;
+  double size = 11;
+  SelectFont(cr, Face::Proportional, size);
+  for (const ControlRow& row : kControlRows) size = std::min(size, size * room / RowWidth(cr, row));
+  SelectFont(cr, Face::Proportional, size);
+}
+
+// Key in blue, action in white; the pairs spread over the row's width.
+void ControlsRow(cairo_t* cr, const ControlRow& row, double baseline) {
+  const layout::Box& grid = layout::kControlsGrid;
+  const double spare = (grid.right - grid.left) - RowWidth(cr, row);
+  const double gap = kPairGap + (row.size() > 1 ? spare / static_cast<double>(row.size() - 1) : 0);
+  double x = grid.left;
+  for (const Control& control : row) {
+    TextPathOnBaseline(cr, control.key, x, baseline);
+    SetColour(cr, Rgb255(150, 230, 255));
+    cairo_fill(cr);
+    x += MeasureText(cr, control.key).advance + kKeyGap;
+    TextPathOnBaseline(cr, control.action, x, baseline);
+    SetColour(cr, Rgb255(255, 255, 255));
+    cairo_fill(cr);
+    x += MeasureText(cr, control.action).advance + gap;
+  }
+}
+
+// The largest size up to `size` at which `text` is no wider than `room`.
+double FittingSize(cairo_t* cr, std::string_view text, double size, double room) {
+  SelectFont(cr, Face::Proportional, size);
+  const double width = MeasureText(cr, text).advance;
+  return width <= room ? size : size * room / width;
+}
 
 Picture HowToPlay() {
-  constexpr int kWidth = 160, kHeight = 146;
-  constexpr double kMargin = 10;
+  constexpr int kWidth = layout::kControlsWidth, kHeight = layout::kControlsHeight;
   Canvas canvas(kWidth, kHeight);
   cairo_t* cr = canvas.Cr();
-  RoundedRect(cr, 2, 2, kWidth - 4, kHeight - 4, 9);
+  RoundedRect(cr, 1, 1, kWidth - 2, kHeight - 2, 8);
   SetColour(cr, Rgb255(20, 44, 88));
   cairo_fill_preserve(cr);
   SetColour(cr, Rgb255(130, 190, 240));
   cairo_set_line_width(cr, 2);
   cairo_stroke(cr);
-  SelectFont(cr, Face::Proportional, 15);
-  const TextBox title = MeasureText(cr, "操作方法");
-  TextPathOnBaseline(cr, "操作方法", (kWidth - title.advance) / 2, 24);
+  const layout::Box& heading = layout::kControlsHeading;
+  SelectFont(cr, Face::Proportional, FittingSize(cr, "操作方法", 12, heading.right - heading.left));
+  TextPathOnBaseline(cr, "操作方法", heading.left, heading.bottom - 4);
   SetColour(cr, Rgb255(255, 236, 140));
-  cairo_set_line_width(cr, 0.6);  // a touch of weight: the face has no bold
+  cairo_set_line_width(cr, 0.5);  // a touch of weight: the face has no bold
   cairo_stroke_preserve(cr);
   cairo_fill(cr);
-  cairo_move_to(cr, 12, 31);
-  cairo_line_to(cr, kWidth - 12, 31);
-  SetColour(cr, Rgb255(130, 190, 240));
-  cairo_set_line_width(cr, 1);
-  cairo_stroke(cr);
-  SelectFont(cr, Face::Proportional, 12);
-  for (std::size_t i = 0; i < kControls.size(); ++i) {
-    const double baseline = 50 + 17.5 * static_cast<double>(i);
-    TextPathOnBaseline(cr, kControls[i].key, kMargin, baseline);
-    SetColour(cr, Rgb255(150, 230, 255));
-    cairo_fill(cr);
-    const double actionWidth = MeasureText(cr, kControls[i].action).advance;
-    TextPathOnBaseline(cr, kControls[i].action, kWidth - kMargin - actionWidth, baseline);
-    SetColour(cr, Rgb255(255, 255, 255));
-    cairo_fill(cr);
+  const layout::Box& grid = layout::kControlsGrid;
+  const double rowHeight = (grid.bottom - grid.top) / 3.0;
+  SelectControlsFont(cr);
+  for (std::size_t i = 0; i < kControlRows.size(); ++i) {
+    ControlsRow(cr, kControlRows[i], grid.top + rowHeight * static_cast<double>(i + 1) - 4);
   }
+  // A ripple in the corner that the title's logo covers, so the corner is not bare in play.
+  cairo_move_to(cr, heading.right + 12, 11);
+  for (int i = 0; i < 5; ++i) cairo_rel_curve_to(cr, 4, -4, 8, 4, 12, 0);
+  SetColour(cr, Rgb255(90, 150, 210));
+  cairo_set_line_width(cr, 1.5);
+  cairo_stroke(cr);
   return {"SosaHoho.bmp", canvas.Flatten(KeyColour::Black, kPanelMatte)};
 }
 

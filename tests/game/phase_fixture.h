@@ -1,0 +1,145 @@
+#pragma once
+// A game driven by keys into each of the phases a player sees, the same way every time: the
+// seed and the clock are fixed, and every step goes through the window's own handlers.
+#include <array>
+#include <string_view>
+
+#include "game_fixture.h"
+#include "play_helpers.h"
+
+enum class Phase { Title, Play, Pause, SaveQuestion, ResumeQuestion, ResumedTitle, StageClear, GameOver, GameClear };
+
+struct PhaseName {
+  Phase phase;
+  std::string_view name;
+};
+inline constexpr std::array<PhaseName, 9> kPhases{{{Phase::Title, "title"},
+                                                   {Phase::Play, "play"},
+                                                   {Phase::Pause, "pause"},
+                                                   {Phase::SaveQuestion, "save_question"},
+                                                   {Phase::ResumeQuestion, "resume_question"},
+                                                   {Phase::ResumedTitle, "resumed_title"},
+                                                   {Phase::StageClear, "stage_clear"},
+                                                   {Phase::GameOver, "game_over"},
+                                                   {Phase::GameClear, "game_clear"}}};
+
+// A game with its sound effects, driven by keys as the window delivers them.
+class KeyedGameTest : public GameTest {
+ protected:
+  static constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z';
+
+  void SetUp() override {
+    GameTest::SetUp();
+    playtest::LinkSoundEffects(folder);
+  }
+
+  // The window's way: queued now, handled by the next frame's message pumping.
+  void Press(WORD key) {
+    headless::PostKeyDown(key);
+    RunFrames(1);
+  }
+
+  // The title as it stands at frame 100, reached in one frame: music set up, prompt drawn.
+  TForm1& StartAtPrompt() {
+    Start();
+    form->titleTicks = 99;
+    RunFrames(1);
+    EXPECT_TRUE(form->startPromptShown);
+    return *form;
+  }
+
+  TForm1& StartPlaying() {
+    StartAtPrompt();
+    Press(VK_SHIFT);
+    EXPECT_TRUE(form->playing);
+    return *form;
+  }
+
+  TForm1& Restart() {
+    application.reset();
+    return Start();
+  }
+
+  // Runs frames until the shark's final explosion has left the screen.
+  void RunUntilGameOver() {
+    for (int frame = 0; frame < 400 && !form->gameOver; ++frame) RunFrames(1);
+    ASSERT_TRUE(form->gameOver);
+  }
+};
+
+class PhaseTest : public KeyedGameTest {
+ protected:
+  static constexpr std::uint32_t kSeed = 12345;
+
+  void SetUp() override {
+    KeyedGameTest::SetUp();
+    headless::SetClockSeed(kSeed);
+  }
+
+  // Shoots the round's first idiom into row 0, ball by ball, as the shots would.
+  void PickFirstIdiom() {
+    for (std::int32_t position = 0; position < 4; ++position) {
+      for (int i = 0; i < 8; ++i) {
+        if (form->ball[i].active && form->ballCharPos[i] == position) form->PickBall(i);
+      }
+    }
+  }
+
+  // The last correct answer of a stage.
+  void ClearStage(std::int32_t stage) {
+    StartPlaying();
+    form->stage = stage;
+    form->correctCount = 29;
+    PickFirstIdiom();
+    RunFrames(1);
+    EXPECT_TRUE(form->stageEnded);
+  }
+
+  void Reach(Phase phase) {
+    switch (phase) {
+      case Phase::Title:
+        Start();
+        RunFrames(100);
+        break;
+      case Phase::Play:
+        StartPlaying();
+        PickFirstIdiom();  // a judged row, its reading and the next row under way
+        RunFrames(45);
+        break;
+      case Phase::Pause:
+        Reach(Phase::Play);
+        Press(VK_CONTROL);
+        break;
+      case Phase::SaveQuestion:
+        Reach(Phase::Play);
+        Press(VK_ESCAPE);
+        break;
+      case Phase::ResumeQuestion:
+        Reach(Phase::SaveQuestion);
+        Press(kKeyY);
+        Restart();
+        RunFrames(100);
+        break;
+      case Phase::ResumedTitle:
+        Reach(Phase::ResumeQuestion);
+        Press(kKeyY);
+        break;
+      case Phase::StageClear:
+        ClearStage(1);
+        RunFrames(10);
+        break;
+      case Phase::GameOver:
+        StartPlaying();
+        form->DestroyShark();
+        RunUntilGameOver();
+        RunFrames(2);
+        break;
+      case Phase::GameClear:
+        ClearStage(2);
+        for (int frame = 0; frame < 400 && !form->paradeStarted; ++frame) RunFrames(1);
+        EXPECT_TRUE(form->paradeStarted);
+        RunFrames(2);
+        break;
+    }
+  }
+};

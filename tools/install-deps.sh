@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  libsdl2-dev libfreetype-dev libfontconfig-dev libmpg123-dev libfluidsynth-dev
+  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libmpg123-dev libfluidsynth-dev
   libcairo2-dev
   # run: a General MIDI soundfont and a Japanese font
   timgm6mb-soundfont fonts-ipafont-gothic

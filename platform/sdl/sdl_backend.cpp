@@ -14,14 +14,16 @@
 
 #include "backend.h"
 #include "platform/audio.h"
+#include "platform/frame_stats.h"
 #include "platform/timer.h"
 #include "sdl_keys.h"
+#include "sdl_present.h"
 
 namespace {
 
 struct Display {
   SDL_Window* window = nullptr;
-  SDL_Renderer* renderer = nullptr;
+  std::unique_ptr<WindowPresenter> presenter;
   SDL_AudioDeviceID audio = 0;
   bool videoReady = false;
   std::string videoError;
@@ -29,6 +31,7 @@ struct Display {
   int modeWidth = 0, modeHeight = 0;
   int cursorCount = 0;
   bool deviceLost = false;
+  std::optional<platform::FrameStats> stats;
 };
 
 Display& TheDisplay() {
@@ -70,6 +73,18 @@ bool VideoDriverIsInvisible() {
   return invisible && (requested == nullptr || std::strcmp(requested, driver) != 0);
 }
 
+std::int64_t Nanoseconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return std::int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
+}
+
+// The game sees the pointer on its picture, whatever the window's size.
+platform::present::Point PicturePoint(int x, int y) {
+  const Display& display = TheDisplay();
+  return display.presenter ? display.presenter->PictureFromWindow(x, y) : platform::present::Point{x, y};
+}
+
 std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
   using platform::backend::Message;
   using Kind = Message::Kind;
@@ -78,6 +93,9 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
       return Message{Kind::Close};
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) return Message{Kind::Close};
+      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && TheDisplay().presenter) {
+        TheDisplay().presenter->WindowResized();
+      }
       return std::nullopt;
     case SDL_KEYDOWN: {
       const WORD key = VirtualKeyFromSdl(event.key.keysym.sym);
@@ -88,12 +106,14 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
       const TMouseButton button = event.button.button == SDL_BUTTON_RIGHT    ? mbRight
                                   : event.button.button == SDL_BUTTON_MIDDLE ? mbMiddle
                                                                              : mbLeft;
+      const auto at = PicturePoint(event.button.x, event.button.y);
       return Message{Kind::MouseDown, 0, ShiftStateFromSdl(SDL_GetModState(), SDL_GetMouseState(nullptr, nullptr)),
-                     button, event.button.x, event.button.y};
+                     button, at.x, at.y};
     }
-    case SDL_MOUSEMOTION:
-      return Message{Kind::MouseMove, 0, ShiftStateFromSdl(SDL_GetModState(), event.motion.state), mbLeft,
-                     event.motion.x, event.motion.y};
+    case SDL_MOUSEMOTION: {
+      const auto at = PicturePoint(event.motion.x, event.motion.y);
+      return Message{Kind::MouseMove, 0, ShiftStateFromSdl(SDL_GetModState(), event.motion.state), mbLeft, at.x, at.y};
+    }
     case SDL_RENDER_DEVICE_RESET:
       TheDisplay().deviceLost = true;
       return std::nullopt;
@@ -118,6 +138,8 @@ void Initialize() {
   Display& display = TheDisplay();
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   display.videoReady = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  const char* stats = std::getenv("KOTOBUNE_STATS");
+  if (stats != nullptr && std::strcmp(stats, "1") == 0) display.stats.emplace();
   if (!display.videoReady) display.videoError = SDL_GetError();
   OpenAudio(display);
 }
@@ -146,16 +168,17 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
   display.window = SDL_CreateWindow(std::string(titleUtf8).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                     clientWidth, clientHeight, SDL_WINDOW_SHOWN);
   if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
-  display.renderer = SDL_CreateRenderer(display.window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
-  if (display.renderer == nullptr) display.renderer = SDL_CreateRenderer(display.window, -1, SDL_RENDERER_SOFTWARE);
-  if (display.renderer == nullptr) throw EPlatformError(std::string("cannot draw in the game window: ") + SDL_GetError());
+  display.presenter = std::make_unique<WindowPresenter>(display.window);
+  display.presenter->SetPictureSize({clientWidth, clientHeight});
 }
 
 void CloseWindow() {
   Display& display = TheDisplay();
-  if (display.renderer != nullptr) SDL_DestroyRenderer(display.renderer);
+  if (display.stats && display.presenter) {
+    std::fprintf(stderr, "ことぶね: %s\n", display.stats->Summary(display.presenter->Description()).c_str());
+  }
+  display.presenter.reset();
   if (display.window != nullptr) SDL_DestroyWindow(display.window);
-  display.renderer = nullptr;
   display.window = nullptr;
 }
 
@@ -179,7 +202,10 @@ std::optional<Message> NextMessage(int waitMicroseconds) {
   return std::nullopt;
 }
 
-SDL_Renderer* Renderer() { return TheDisplay().renderer; }
+SDL_Renderer* Renderer() {
+  const Display& display = TheDisplay();
+  return display.presenter ? display.presenter->Renderer() : nullptr;
+}
 
 void SetDisplayMode(bool fullScreen, int width, int height) {
   Display& display = TheDisplay();
@@ -189,7 +215,8 @@ void SetDisplayMode(bool fullScreen, int width, int height) {
   if (display.window == nullptr) return;
   SDL_SetWindowFullscreen(display.window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
   if (!fullScreen) SDL_SetWindowSize(display.window, width, height);
-  SDL_RenderSetLogicalSize(display.renderer, width, height);
+  display.presenter->SetPictureSize({width, height});
+  display.presenter->WindowResized();
 }
 
 int DisplayWidth() {
@@ -207,12 +234,9 @@ int DisplayHeight() {
 }
 
 void PresentPicture(SDL_Texture* picture) {
-  SDL_Renderer* renderer = TheDisplay().renderer;
-  SDL_SetRenderTarget(renderer, nullptr);
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-  SDL_RenderClear(renderer);
-  SDL_RenderCopy(renderer, picture, nullptr, nullptr);
-  SDL_RenderPresent(renderer);
+  Display& display = TheDisplay();
+  display.presenter->Present(picture);
+  if (display.stats) display.stats->Frame(Nanoseconds(CLOCK_MONOTONIC), Nanoseconds(CLOCK_PROCESS_CPUTIME_ID));
 }
 
 bool DeviceLost() { return TheDisplay().deviceLost; }

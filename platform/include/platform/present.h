@@ -1,0 +1,105 @@
+#pragma once
+// How the fixed-size picture fills a window of any size: where it lands, which picture pixel
+// lies under a window pixel, and a CPU scaler that draws it there. Both present paths share
+// this, so the pointer maps the same way whichever draws the frame.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace platform::present {
+
+// Sharp: the largest whole factor with nearest neighbour, the rest linear, so every picture
+// pixel gets the same size on screen. Whole: only the whole factor, wider borders.
+// Stretch: nearest neighbour to the largest rectangle of the picture's shape.
+enum class ScaleMode { Sharp, Whole, Stretch };
+
+std::optional<ScaleMode> ParseScaleMode(std::string_view name);
+// [Display] Scale in data\settei.ini beside the executable; sharp when absent or unknown.
+ScaleMode ScaleModeSetting();
+
+// The renderer's copy on a real GPU; our own scaler into the window's surface where the
+// renderer would rasterise in software anyway. `forced` is KOTOBUNE_PRESENT ("cpu" or
+// "renderer"); the names are SDL's renderer name and OpenGL's renderer string.
+enum class PresentPath { Renderer, Cpu };
+std::optional<PresentPath> ForcedPresentPath(const char* forced);
+PresentPath ChoosePresentPath(std::string_view rendererName, std::string_view glRenderer);
+
+struct Size {
+  int width = 0, height = 0;
+  bool operator==(const Size&) const = default;
+};
+
+struct Rect {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+struct Placement {
+  Rect picture;         // where the picture lands inside the window, centred
+  int wholeFactor = 1;  // the nearest-neighbour step of sharp scaling
+  bool operator==(const Placement&) const = default;
+};
+
+Placement Place(ScaleMode mode, Size picture, Size window);
+
+struct Point {
+  int x = 0, y = 0;
+};
+
+// The picture pixel under window pixel (x, y): the one whose scaled footprint holds the
+// pixel's centre. Outside the picture the result lies outside the picture too.
+Point PictureFromWindow(const Placement& placement, Size picture, int x, int y);
+
+// Rows of 32-bit pixels; pitch in pixels.
+struct ConstImage {
+  const std::uint32_t* pixels = nullptr;
+  int width = 0, height = 0, pitch = 0;
+};
+struct Image {
+  std::uint32_t* pixels = nullptr;
+  int width = 0, height = 0, pitch = 0;
+};
+
+void FillBlack(Image window);
+
+// Draws the source into the placement's rectangle of the window; nothing else is touched.
+// Keeps its tables between frames: they change only when a size or the mode does.
+class Scaler {
+ public:
+  enum class Kernel { Vectorised, Plain };
+  explicit Scaler(Kernel kernel = Kernel::Vectorised) : kernel_(kernel) {}
+
+  void Draw(ScaleMode mode, const Placement& placement, ConstImage source, Image window);
+
+  // One output coordinate: a blend of source pixels `first` and `second`, `weight`/256 of the second.
+  struct Tap {
+    int first = 0, second = 0;
+    int weight = 0;
+    bool operator==(const Tap&) const = default;
+  };
+
+ private:
+  void Prepare(ScaleMode mode, const Placement& placement, Size source);
+  void DrawNearestRow(const std::uint32_t* source, std::uint32_t* out) const;
+  const std::uint16_t* FilteredRow(ConstImage source, int row);
+  void FilterRow(const std::uint32_t* source, std::uint16_t* out) const;
+  void BlendRows(const std::uint16_t* top, const std::uint16_t* bottom, int weight, std::uint32_t* out) const;
+
+  Kernel kernel_;
+  ScaleMode mode_ = ScaleMode::Sharp;
+  Placement placement_{};
+  Size source_{};
+  bool prepared_ = false;
+  std::vector<Tap> columns_, rows_;
+  std::vector<std::uint16_t> columnWeights_;  // the column weights, once per channel
+  // Two source rows filtered across, in 8.7 fixed point, and which rows they hold.
+  std::vector<std::uint16_t> filtered_[2];
+  int filteredRow_[2] = {-1, -1};
+};
+
+// The taps of one axis, exposed for tests of the geometry.
+std::vector<Scaler::Tap> NearestTaps(int source, int destination);
+std::vector<Scaler::Tap> SharpTaps(int source, int destination, int wholeFactor);
+
+}  // namespace platform::present

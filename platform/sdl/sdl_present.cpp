@@ -1,0 +1,226 @@
+#include "sdl_present.h"
+
+#include <SDL_syswm.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/app.h"
+
+using platform::present::PresentPath;
+using platform::present::ScaleMode;
+using platform::present::Size;
+
+namespace {
+
+// A window manager that ignores a full-screen request leaves SDL believing in a size the
+// window never got; this long a disagreement is not a request still on its way.
+constexpr Uint64 kUngrantedMilliseconds = 1000;
+
+std::string GlRendererString() {
+  if (SDL_GL_GetCurrentContext() == nullptr) return {};
+  using GetString = const unsigned char* (*)(unsigned);
+  constexpr unsigned kGlRenderer = 0x1F01;
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* name = getString ? getString(kGlRenderer) : nullptr;
+  return name ? reinterpret_cast<const char*>(name) : std::string{};
+}
+
+// SDL keeps the size it asked for; the window system knows the size the window has.
+Size RealWindowSize(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11) && defined(KOTOBUNE_HAS_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) != 0) {
+      return {attributes.width, attributes.height};
+    }
+  }
+#endif
+  Size size;
+  SDL_GetWindowSizeInPixels(window, &size.width, &size.height);
+  return size;
+}
+
+SDL_Rect ToSdl(const platform::present::Rect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
+
+const char* ModeName(ScaleMode mode) {
+  switch (mode) {
+    case ScaleMode::Sharp:
+      return "sharp";
+    case ScaleMode::Whole:
+      return "whole";
+    case ScaleMode::Stretch:
+      return "stretch";
+  }
+  return "sharp";
+}
+
+}  // namespace
+
+WindowPresenter::WindowPresenter(SDL_Window* window) : window_(window), mode_(platform::present::ScaleModeSetting()) {
+  const auto forced = platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT"));
+  if (forced == PresentPath::Cpu) {
+    OpenCpuPath();
+  } else {
+    OpenRenderer(forced == PresentPath::Renderer);
+  }
+  if (renderer_ == nullptr) throw EPlatformError(std::string("cannot draw in the game window: ") + SDL_GetError());
+}
+
+WindowPresenter::~WindowPresenter() {
+  enlarged_.reset();
+  if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+}
+
+void WindowPresenter::OpenRenderer(bool forced) {
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+  if (renderer_ != nullptr) {
+    SDL_RendererInfo info{};
+    SDL_GetRendererInfo(renderer_, &info);
+    rendererName_ = info.name;
+    const std::string gl = GlRendererString();
+    if (!gl.empty()) rendererName_ += " " + gl;
+    if (forced || platform::present::ChoosePresentPath(info.name, gl) == PresentPath::Renderer) return;
+    SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+    rendererName_.clear();
+  }
+  if (!forced) return OpenCpuPath();
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  rendererName_ = "software";
+}
+
+void WindowPresenter::OpenCpuPath() {
+  path_ = PresentPath::Cpu;
+  // Otherwise SDL would hand the window's surface to a GPU texture of its own, the very
+  // copy this path exists to avoid; on X11 the native surface is shared memory.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  offscreen_.reset(SDL_CreateRGBSurfaceWithFormat(0, 1, 1, 32, SDL_PIXELFORMAT_ARGB8888));
+  if (offscreen_) renderer_ = SDL_CreateSoftwareRenderer(offscreen_.get());
+}
+
+std::string WindowPresenter::Description() const {
+  const std::string path = path_ == PresentPath::Cpu ? "cpu" : "renderer (" + rendererName_ + ")";
+  return path + ", " + ModeName(mode_) + ", " + std::to_string(output_.width) + "x" + std::to_string(output_.height);
+}
+
+Size WindowPresenter::OutputSize() const {
+  Size size;
+  if (path_ == PresentPath::Renderer) {
+    // While a texture is the target, SDL reports the texture's size instead.
+    SDL_Texture* target = SDL_GetRenderTarget(renderer_);
+    SDL_SetRenderTarget(renderer_, nullptr);
+    SDL_GetRendererOutputSize(renderer_, &size.width, &size.height);
+    SDL_SetRenderTarget(renderer_, target);
+  } else {
+    SDL_GetWindowSizeInPixels(window_, &size.width, &size.height);
+  }
+  return size;
+}
+
+void WindowPresenter::Place(Size output) {
+  const platform::present::Placement placement = platform::present::Place(mode_, picture_, output);
+  if (output == output_ && placement == placement_) return;
+  output_ = output;
+  placement_ = placement;
+  bordersStale_ = true;
+}
+
+void WindowPresenter::WindowResized() {
+  bordersStale_ = true;
+  Place(OutputSize());
+}
+
+platform::present::Point WindowPresenter::PictureFromWindow(int x, int y) const {
+  return platform::present::PictureFromWindow(placement_, picture_, x, y);
+}
+
+// Without a window manager a full-screen request does nothing, yet SDL takes the desktop's
+// size for the window's and draws a cropped corner of the picture. Asking for a window of
+// the size it has makes SDL's size the real one.
+void WindowPresenter::LeaveUngrantedFullScreen() {
+  if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) == 0) return;
+  Size believed;
+  SDL_GetWindowSizeInPixels(window_, &believed.width, &believed.height);
+  const Size real = RealWindowSize(window_);
+  if (believed == real) {
+    mismatchSince_ = 0;
+    return;
+  }
+  const Uint64 now = SDL_GetTicks64();
+  if (mismatchSince_ == 0) mismatchSince_ = now;
+  if (now - mismatchSince_ < kUngrantedMilliseconds) return;
+  mismatchSince_ = 0;
+  std::fprintf(stderr, "ことぶね: the window manager did not make the window full screen; playing in the window\n");
+  SDL_SetWindowFullscreen(window_, 0);
+  SDL_SetWindowSize(window_, real.width, real.height);
+  WindowResized();
+}
+
+void WindowPresenter::Present(SDL_Texture* picture) {
+  LeaveUngrantedFullScreen();
+  SDL_QueryTexture(picture, nullptr, nullptr, &picture_.width, &picture_.height);
+  Place(OutputSize());
+  if (path_ == PresentPath::Cpu) {
+    PresentFromCpu(picture);
+  } else {
+    PresentWithRenderer(picture);
+  }
+}
+
+// The picture enlarged by the whole factor with nearest neighbour; only sharp scaling
+// beyond twice the size needs it.
+SDL_Texture* WindowPresenter::Enlarged(SDL_Texture* picture) {
+  const int factor = placement_.wholeFactor;
+  if (mode_ != ScaleMode::Sharp || factor < 2) return picture;
+  const Size size{picture_.width * factor, picture_.height * factor};
+  int width = 0, height = 0;
+  if (enlarged_) SDL_QueryTexture(enlarged_.get(), nullptr, nullptr, &width, &height);
+  if (!enlarged_ || width != size.width || height != size.height) {
+    enlarged_.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, size.width, size.height));
+    if (!enlarged_) return picture;
+    SDL_SetTextureBlendMode(enlarged_.get(), SDL_BLENDMODE_NONE);
+  }
+  SDL_SetTextureScaleMode(picture, SDL_ScaleModeNearest);
+  SDL_SetRenderTarget(renderer_, enlarged_.get());
+  SDL_RenderCopy(renderer_, picture, nullptr, nullptr);
+  return enlarged_.get();
+}
+
+void WindowPresenter::PresentWithRenderer(SDL_Texture* picture) {
+  SDL_Texture* shown = Enlarged(picture);
+  SDL_SetRenderTarget(renderer_, nullptr);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_SetTextureScaleMode(shown, mode_ == ScaleMode::Sharp ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  const SDL_Rect destination = ToSdl(placement_.picture);
+  SDL_RenderCopy(renderer_, shown, nullptr, &destination);
+  SDL_RenderPresent(renderer_);
+}
+
+void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
+  frame_.resize(static_cast<size_t>(picture_.width) * static_cast<size_t>(picture_.height));
+  SDL_SetRenderTarget(renderer_, picture);
+  if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, frame_.data(), picture_.width * 4) != 0) return;
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  // X11's surfaces are XRGB; with another layout the renderer path is the honest choice.
+  if (surface == nullptr || (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888)) return;
+  if (surface != surface_) bordersStale_ = true;
+  surface_ = surface;
+  Place({surface->w, surface->h});
+  SDL_LockSurface(surface);
+  platform::present::Image window{static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
+  if (bordersStale_) platform::present::FillBlack(window);
+  scaler_.Draw(mode_, placement_, {frame_.data(), picture_.width, picture_.height, picture_.width}, window);
+  SDL_UnlockSurface(surface);
+  if (bordersStale_) {
+    SDL_UpdateWindowSurface(window_);
+  } else {
+    const SDL_Rect changed = ToSdl(placement_.picture);
+    SDL_UpdateWindowSurfaceRects(window_, &changed, 1);
+  }
+  bordersStale_ = false;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// How the picture reaches the window: the renderer's copy, or our own scaler into the
+// window's surface. Either way letterboxed into the window's real size, with the pointer
+// mapped back onto the picture's pixels.
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/present.h"
+
+class WindowPresenter {
+ public:
+  // Creates the renderer the device draws with. Throws EPlatformError when there is none.
+  explicit WindowPresenter(SDL_Window* window);
+  ~WindowPresenter();
+  WindowPresenter(const WindowPresenter&) = delete;
+  WindowPresenter& operator=(const WindowPresenter&) = delete;
+
+  SDL_Renderer* Renderer() const { return renderer_; }
+  platform::present::PresentPath Path() const { return path_; }
+  std::string Description() const;
+
+  void SetPictureSize(platform::present::Size size) { picture_ = size; }
+  void Present(SDL_Texture* picture);
+  // The window changed size: borders are redrawn and the pointer follows at once.
+  void WindowResized();
+  platform::present::Point PictureFromWindow(int x, int y) const;
+
+ private:
+  struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+  };
+  struct TextureDeleter {
+    void operator()(SDL_Texture* texture) const { SDL_DestroyTexture(texture); }
+  };
+
+  void OpenRenderer(bool softwareFallback);
+  void OpenCpuPath();
+  platform::present::Size OutputSize() const;
+  void Place(platform::present::Size output);
+  void LeaveUngrantedFullScreen();
+  void PresentWithRenderer(SDL_Texture* picture);
+  SDL_Texture* Enlarged(SDL_Texture* picture);
+  void PresentFromCpu(SDL_Texture* picture);
+
+  SDL_Window* window_;
+  SDL_Renderer* renderer_ = nullptr;
+  platform::present::PresentPath path_ = platform::present::PresentPath::Renderer;
+  std::string rendererName_;
+  platform::present::ScaleMode mode_;
+  platform::present::Size picture_{640, 480};
+  platform::present::Size output_{};
+  platform::present::Placement placement_{};
+  bool bordersStale_ = true;
+  Uint64 mismatchSince_ = 0;
+  // Renderer path: the picture at the whole factor, which the GPU then scales linearly.
+  std::unique_ptr<SDL_Texture, TextureDeleter> enlarged_;
+  // CPU path: the renderer draws off screen; the frame is read back and scaled by us.
+  std::unique_ptr<SDL_Surface, SurfaceDeleter> offscreen_;
+  std::vector<std::uint32_t> frame_;
+  platform::present::Scaler scaler_;
+  SDL_Surface* surface_ = nullptr;
+};

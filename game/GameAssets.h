@@ -21,5 +21,9 @@ inline constexpr std::array<std::string_view, 37> kArchivePictures{
     "GOBakuhatu.bmp", "StageClear.bmp", "GameClear.bmp", "GameOver.bmp", "SosaHoho.bmp",      "Title.bmp",
     "rogo.bmp"};
 
+// The record (best score and saved game) and the user idioms of the saved round.
+inline constexpr const char* kRecordFile = "data\\record1.dat";
+inline constexpr const char* kSavedIdiomFile = "data\\tuika.ini";
+
 inline constexpr std::string_view kOwnMusic = "data\\tamsu01.mp3";
 inline constexpr std::string_view kVictoryMusic = "data\\parade.mp3";

@@ -30,6 +30,17 @@ constexpr int kBestScoreOffset = 524;
 constexpr int kSavedMarkerOffset = 536;
 constexpr std::int32_t kDefaultBestScore = 20000;
 
+// The record's integers are little-endian on every host.
+inline std::int32_t RecordInt(const std::uint8_t* bytes) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+                                   static_cast<std::uint32_t>(bytes[2]) << 16 |
+                                   static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+inline void PutRecordInt(std::uint8_t* bytes, std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
 struct GameState {
   // System and timing
   std::string exeDir;
@@ -116,4 +127,8 @@ struct GameState {
   std::array<std::uint8_t, kRecordSize> recordBuffer{};
   std::int32_t savedMarker() const;
   void setSavedMarker(std::int32_t marker);
+  // Why a record file that exists could not be read at start-up; while set, the file is kept
+  // as it is and nothing is saved over it.
+  std::string recordUnreadable;
+  bool RecordIsKept() const { return !recordUnreadable.empty(); }
 };

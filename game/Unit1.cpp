@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstdio>
 
 #include "GameAssets.h"
 #include "platform/codepage.h"
@@ -28,21 +29,13 @@ TFormSettings WindowResource() {
   return settings;
 }
 
-std::int32_t ReadInt32(const std::uint8_t* bytes) {
-  std::int32_t value;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
-}
-
 }  // namespace
 
 std::string Sjis(std::u16string_view text) { return platform::Utf16ToCp932(text); }
 
-std::int32_t GameState::savedMarker() const { return ReadInt32(&recordBuffer[kSavedMarkerOffset]); }
+std::int32_t GameState::savedMarker() const { return RecordInt(&recordBuffer[kSavedMarkerOffset]); }
 
-void GameState::setSavedMarker(std::int32_t marker) {
-  std::memcpy(&recordBuffer[kSavedMarkerOffset], &marker, sizeof marker);
-}
+void GameState::setSavedMarker(std::int32_t marker) { PutRecordInt(&recordBuffer[kSavedMarkerOffset], marker); }
 
 TForm1::TForm1(TApplication& application)
     : TForm(application, WindowResource()), DG(*this), ApplicationEvents1(application), DDIDEX1(*this), DDSD1(*this) {
@@ -117,12 +110,22 @@ void TForm1::PlaceAnswerSlots() {
   }
 }
 
-// A file shorter than the record cannot be trusted: it counts as no record at all.
+// A file shorter than the record cannot be trusted: it counts as no record at all. Only the
+// record's own bytes are read, however large the file claims to be.
 void TForm1::ReadRecord() {
-  const auto bytes = platform::ReadFileBytes(exeDir + "data\\record1.dat");
-  if (bytes && bytes->size() >= recordBuffer.size()) {
-    std::memcpy(recordBuffer.data(), bytes->data(), recordBuffer.size());
-    bestScore = ReadInt32(&recordBuffer[kBestScoreOffset]);
+  // What a crash in the middle of saving left behind.
+  FinishInterruptedSave();
+  const std::array<std::string_view, 2> savedFiles{"record1.dat", "tuika.ini"};
+  platform::RemoveLeftoverTemporaries(exeDir + "data", savedFiles);
+  const platform::FileContents file = platform::ReadFilePrefix(exeDir + kRecordFile, recordBuffer.size());
+  if (!file.Read() && !file.missing) {
+    recordUnreadable = file.error;
+    std::fprintf(stderr, "ことぶね: %s: the record is kept as it is, and this game will not be saved\n",
+                 recordUnreadable.c_str());
+  }
+  if (file.bytes.size() == recordBuffer.size()) {
+    std::copy(file.bytes.begin(), file.bytes.end(), recordBuffer.begin());
+    bestScore = RecordInt(&recordBuffer[kBestScoreOffset]);
     // A damaged saved game is no saved game: it could not be played safely.
     if (!SavedGameIsValid()) setSavedMarker(-1);
     resumeState = savedMarker() >= 0 ? -1 : 0;

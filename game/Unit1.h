@@ -62,8 +62,8 @@ class TForm1 : public TForm, public GameState {
   void Shoot();
   void DestroyShark();
   void JudgeRow();
-  // Writes recordBuffer to data\record1.dat.
-  void WriteRecord();
+  // Writes recordBuffer to data\record1.dat; the reason when it could not, else "".
+  std::string WriteRecord();
   void PlayEffect(int channel);
   void TurnShark(std::int32_t degrees);
   void SteerShark();
@@ -94,7 +94,13 @@ class TForm1 : public TForm, public GameState {
   void ClearGame(DWORD now);
 
   // Records and saved game (WriteRecord is declared with judging, its caller)
-  void SaveGame();
+  // False when nothing was saved; the player has been told why.
+  bool SaveGame();
+  // Says on standard error and in a message box that something could not be saved.
+  void ReportSaveFailure(const std::string& reason);
+  std::string KeptRecordReason() const;
+  // Completes a save that was cut short between writing the record and its idioms.
+  void FinishInterruptedSave();
   // Does nothing unless SavedGameIsValid.
   void LoadGame();
   // The record holds a saved game that play could have produced; anything else counts as none.

@@ -135,8 +135,8 @@ void TForm1::ControlKey() {
 
 void TForm1::YesKey() {
   if (quitRequested) {
-    SaveGame();
-    Close();
+    // A failed save leaves the question open: Y tries again, N quits without saving.
+    if (SaveGame()) Close();
     return;
   }
   if (startPromptShown && savedMarker() >= 0) {

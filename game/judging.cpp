@@ -140,17 +140,19 @@ void TForm1::ClearGame(DWORD now) {
   PlayEffect(5);
   LoadArchiveImage(*texBanner, "GameClear.bmp");
   setSavedMarker(-1);
-  WriteRecord();
+  std::string failure = WriteRecord();
   std::u16string prefix;
   if (score > bestScore) {
     prefix = u"記録更新！！";
     recordBlink = true;
     recordBlinkAt = now;
     bestScore = score;
-    std::memcpy(&recordBuffer[kBestScoreOffset], &bestScore, sizeof bestScore);
+    PutRecordInt(&recordBuffer[kBestScoreOffset], bestScore);
     RenderText(*texBestScore, Sjis(u"最高得点:") + PadNumber(bestScore), *writerSmall);
-    WriteRecord();
+    failure = WriteRecord();
   }
+  // The game goes on: the player only learns that this result was not kept.
+  if (!failure.empty()) ReportSaveFailure(failure);
   messageText[0] = Sjis(prefix + u"おめでとうございます！！");
   messageText[1] = Sjis(u"Shiftキーを押すと最初からゲームが始まります。");
   RenderMessages();

@@ -1,18 +1,17 @@
 // The record file holds the best score and at most one saved game; its layout is fixed
 // (564 bytes, little-endian 32-bit integers) and must stay readable by every earlier build.
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <optional>
+#include <span>
 
+#include "GameAssets.h"
 #include "Unit1.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 
 namespace {
-
-constexpr const char* kRecordFile = "data\\record1.dat";
-constexpr const char* kSavedIdiomFile = "data\\tuika.ini";
 
 constexpr std::size_t kObjectSize = 28;
 constexpr int kBallCount = 8;
@@ -50,7 +49,7 @@ using RecordBytes = std::array<std::uint8_t, kRecordSize>;
 class RecordWriter {
  public:
   explicit RecordWriter(RecordBytes& bytes) : bytes_(bytes) {}
-  void Int(std::size_t at, std::int32_t value) { std::memcpy(&bytes_[at], &value, sizeof value); }
+  void Int(std::size_t at, std::int32_t value) { PutRecordInt(&bytes_[at], value); }
   void Flag(std::size_t at, bool value) { bytes_[at] = value ? 1 : 0; }
 
  private:
@@ -60,7 +59,7 @@ class RecordWriter {
 class RecordReader {
  public:
   explicit RecordReader(const RecordBytes& bytes) : bytes_(bytes) {}
-  void Int(std::size_t at, std::int32_t& value) { std::memcpy(&value, &bytes_[at], sizeof value); }
+  void Int(std::size_t at, std::int32_t& value) { value = RecordInt(&bytes_[at]); }
   // Only 0 and 1 were ever written; anything else means the bytes are not a saved game.
   void Flag(std::size_t at, bool& value) {
     value = bytes_[at] != 0;
@@ -260,16 +259,34 @@ std::u16string ProfileText(const std::string& section, const char* key, std::u16
   return platform::Cp932ToUtf16(GetPrivateProfileStringA(section, key, Sjis(fallback), fileName));
 }
 
-void WriteSavedIdioms(const TForm1& game) {
-  const std::string fileName = game.exeDir + kSavedIdiomFile;
+// The saved idioms carry a check of the record saved with them, so that start-up can tell
+// whether the two are still one pair.
+constexpr const char* kPairSection = "Kiroku";
+constexpr const char* kPairKey = "Check";
+
+std::string PairCheck(std::span<const std::uint8_t> record) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const std::uint8_t byte : record) hash = (hash ^ byte) * 1099511628211ull;
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+std::string PairCheckOf(const std::string& idiomFile) {
+  return GetPrivateProfileStringA(kPairSection, kPairKey, "", idiomFile);
+}
+
+std::vector<ProfileEntry> SavedIdiomEntries(const TForm1& game) {
+  std::vector<ProfileEntry> entries;
   for (int j = 0; j < 2; ++j) {
     const std::int32_t index = game.questionIndex[j];
     if (index < kBuiltinIdiomCount) continue;
     const std::string section = std::to_string(j);
-    WritePrivateProfileStringA(section, "Jukugo", ProfileValue(game.IdiomOf(index)), fileName);
-    WritePrivateProfileStringA(section, "Imi", ProfileValue(game.MeaningOf(index)), fileName);
-    WritePrivateProfileStringA(section, "Yomi", ProfileValue(game.ReadingOf(index)), fileName);
+    entries.push_back({section, "Jukugo", ProfileValue(game.IdiomOf(index))});
+    entries.push_back({section, "Imi", ProfileValue(game.MeaningOf(index))});
+    entries.push_back({section, "Yomi", ProfileValue(game.ReadingOf(index))});
   }
+  return entries;
 }
 
 void RestoreField(TForm1& game, const SavedGame& saved) {
@@ -346,19 +363,65 @@ void RestoreCounters(GameState& game, const SavedGame& saved) {
 
 }  // namespace
 
-void TForm1::WriteRecord() {
-  std::memcpy(&recordBuffer[kBestScoreOffset], &bestScore, sizeof bestScore);
-  // A failed write keeps the previous file whole; the game has nothing to tell the player.
-  platform::WriteFileAtomic(exeDir + kRecordFile, recordBuffer);
+std::string TForm1::WriteRecord() {
+  PutRecordInt(&recordBuffer[kBestScoreOffset], bestScore);
+  if (RecordIsKept()) return KeptRecordReason();
+  const std::string fileName = exeDir + kRecordFile;
+  const platform::FileReplacement record{fileName, recordBuffer};
+  return platform::ReplaceFiles({&record, 1});
 }
 
-void TForm1::SaveGame() {
+std::string TForm1::KeptRecordReason() const {
+  return RecordIsKept() ? recordUnreadable + ": kept as it is, since it could not be read" : std::string();
+}
+
+// The round and its user idioms are written as one pair: both files in full before either
+// replaces its old one, so a resumed round never meets another round's idioms.
+bool TForm1::SaveGame() {
   const SavedGame saved = CaptureSavedGame(*this);
   recordBuffer.fill(0);
   RecordWriter writer(recordBuffer);
   SavedGameLayout(writer, saved);
-  WriteSavedIdioms(*this);
-  WriteRecord();
+  PutRecordInt(&recordBuffer[kBestScoreOffset], bestScore);
+  std::string failure = KeptRecordReason();
+  const std::string idiomFile = exeDir + kSavedIdiomFile, recordFile = exeDir + kRecordFile;
+  std::vector<platform::FileReplacement> files;
+  std::vector<ProfileEntry> entries = SavedIdiomEntries(*this);
+  std::optional<std::vector<std::uint8_t>> idioms;
+  if (failure.empty() && !entries.empty()) {
+    entries.push_back({kPairSection, kPairKey, PairCheck(recordBuffer)});
+    idioms = ProfileWithEntries(idiomFile, entries, failure);
+  }
+  if (failure.empty()) {
+    // The record goes first: should the idioms' rename never happen, start-up finishes it.
+    files.push_back({recordFile, recordBuffer});
+    if (idioms) files.push_back({idiomFile, *idioms});
+    failure = platform::ReplaceFiles(files);
+  }
+  if (failure.empty()) return true;
+  ReportSaveFailure(failure);
+  return false;
+}
+
+void TForm1::ReportSaveFailure(const std::string& reason) {
+  std::fprintf(stderr, "ことぶね: could not save: %s\n", reason.c_str());
+  std::fflush(stderr);
+  MessageBoxA(Handle(), Sjis(u"ゲームを保存できませんでした。\n") + platform::Utf8ToCp932Lossy(reason), Sjis(u"ことぶね"),
+              MB_OK | MB_ICONERROR);
+}
+
+// A save ended between its two renames leaves the new record beside the old idioms, and the
+// new idioms, written in full, in a temporary file: that file is put in place.
+void TForm1::FinishInterruptedSave() {
+  const platform::FileContents record = platform::ReadFilePrefix(exeDir + kRecordFile, kRecordSize);
+  if (record.bytes.size() != static_cast<std::size_t>(kRecordSize)) return;
+  const std::string check = PairCheck(record.bytes), idiomFile = exeDir + kSavedIdiomFile;
+  if (PairCheckOf(idiomFile) == check) return;
+  for (const std::string& leftover : platform::LeftoverTemporaries(exeDir + "data", "tuika.ini")) {
+    if (PairCheckOf(leftover) != check) continue;
+    if (const auto bytes = platform::ReadFileBytes(leftover)) platform::WriteFileAtomic(idiomFile, *bytes);
+    return;
+  }
 }
 
 bool TForm1::SavedGameIsValid() const { return PlayableSavedGame(recordBuffer).has_value(); }

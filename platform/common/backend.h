@@ -41,6 +41,8 @@ void PresentPicture(SDL_Texture* picture);
 bool DeviceLost();
 
 int ShowCursor(bool show);
+// A modal error message over the window (UTF-8).
+void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8);
 
 // Records a call for tests that check the order of platform calls; the real backend ignores it.
 void Trace(std::string_view call);

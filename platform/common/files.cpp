@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <random>
+#include <utility>
 
 #include "platform/codepage.h"
 
@@ -28,6 +31,7 @@ class FileDescriptor {
 
   int get() const { return fd_; }
   bool IsOpen() const { return fd_ >= 0; }
+  int Release() { return std::exchange(fd_, -1); }
   // A failed close can mean the data never reached the disk, so its result matters.
   bool Close() {
     if (fd_ < 0) return true;
@@ -40,21 +44,32 @@ class FileDescriptor {
   int fd_;
 };
 
-// Removes a temporary file unless it was renamed into place.
-class TemporaryFileGuard {
+// A file written in full under a temporary name beside its target; the temporary file is
+// removed unless it was renamed into place.
+class PendingReplacement {
  public:
-  explicit TemporaryFileGuard(std::string path) : path_(std::move(path)) {}
-  ~TemporaryFileGuard() {
-    if (!committed_) ::unlink(path_.c_str());
+  PendingReplacement(std::string target, std::string temporary)
+      : target_(std::move(target)), temporary_(std::move(temporary)) {}
+  ~PendingReplacement() {
+    if (!committed_) ::unlink(temporary_.c_str());
   }
-  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
-  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
-  void Commit() { committed_ = true; }
+  PendingReplacement(const PendingReplacement&) = delete;
+  PendingReplacement& operator=(const PendingReplacement&) = delete;
+
+  const std::string& Target() const { return target_; }
+  bool Commit() {
+    committed_ = ::rename(temporary_.c_str(), target_.c_str()) == 0;
+    return committed_;
+  }
 
  private:
-  std::string path_;
+  std::string target_, temporary_;
   bool committed_ = false;
 };
+
+std::string Reason(const std::string& nativePath, int error) {
+  return nativePath + ": " + std::strerror(error);
+}
 
 // Position of the last single-byte character of path that is one of chars. The second byte
 // of a double-byte character can be '\' (as in "ソ"), so those are stepped over.
@@ -100,8 +115,12 @@ std::string NativeNameOf(const std::string& nativePath) {
 
 // A hidden name beside the target, so a folder scan in the meantime does not pick it up and
 // the rename stays within one file system. O_EXCL with a random suffix avoids collisions.
+std::string TemporaryPrefix(const std::string& target) {
+  return NativeFolderOf(target) + "." + NativeNameOf(target) + ".";
+}
+
 std::optional<std::pair<std::string, int>> CreateTemporaryBeside(const std::string& target) {
-  const std::string prefix = NativeFolderOf(target) + "." + NativeNameOf(target) + ".";
+  const std::string prefix = TemporaryPrefix(target);
   std::random_device entropy;
   for (int attempt = 0; attempt < 16; ++attempt) {
     std::string candidate = prefix + std::to_string(::getpid()) + "-" + std::to_string(entropy());
@@ -111,6 +130,23 @@ std::optional<std::pair<std::string, int>> CreateTemporaryBeside(const std::stri
     if (errno != EEXIST) return std::nullopt;
   }
   return std::nullopt;
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "." + name + "." + pid + "-" + number, from a writer whose process has ended.
+bool IsLeftoverTemporaryOf(std::string_view entry, const std::string& name) {
+  const std::string prefix = "." + name + ".";
+  if (!entry.starts_with(prefix)) return false;
+  entry.remove_prefix(prefix.size());
+  const std::size_t dash = entry.find('-');
+  if (dash == std::string_view::npos || !AllDigits(entry.substr(0, dash)) || !AllDigits(entry.substr(dash + 1))) {
+    return false;
+  }
+  const long pid = std::strtol(std::string(entry.substr(0, dash)).c_str(), nullptr, 10);
+  return pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
 }
 
 // A replaced file keeps its permissions.
@@ -124,6 +160,32 @@ bool KeepModeOf(const std::string& target, int fd) {
 void SyncFolder(const std::string& folder) {
   FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.IsOpen()) ::fsync(dir.get());
+}
+
+// A target that is a folder would fail only at the rename, after other files were replaced.
+bool TargetIsFolder(const std::string& target) {
+  struct stat info {};
+  return ::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::unique_ptr<PendingReplacement> PrepareReplacement(const std::string& target, std::span<const std::uint8_t> bytes,
+                                                       std::string& error) {
+  if (target.empty() || target.back() == '/' || TargetIsFolder(target)) {
+    error = Reason(target, EISDIR);
+    return nullptr;
+  }
+  auto temporary = CreateTemporaryBeside(target);
+  if (!temporary) {
+    error = Reason(target, errno);
+    return nullptr;
+  }
+  auto pending = std::make_unique<PendingReplacement>(target, temporary->first);
+  FileDescriptor file(temporary->second);
+  if (!WriteAll(file.get(), bytes) || !KeepModeOf(target, file.get()) || ::fsync(file.get()) != 0 || !file.Close()) {
+    error = Reason(target, errno);
+    return nullptr;
+  }
+  return pending;
 }
 
 // '?' stands for one character, so matching works on UTF-16 rather than on the bytes.
@@ -223,37 +285,103 @@ std::string NativePath(std::string_view gamePath) {
   return native;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath) {
-  FileDescriptor file(::open(NativePath(gamePath).c_str(), O_RDONLY | O_CLOEXEC));
+int OpenRegularFile(const std::string& nativePath) {
+  // Without O_NONBLOCK opening a FIFO waits for a writer that may never come.
+  FileDescriptor file(::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};
-  if (!file.IsOpen() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(static_cast<std::size_t>(info.st_size));
+  if (!file.IsOpen() || ::fstat(file.get(), &info) != 0) return -1;
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
+  const int flags = ::fcntl(file.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return -1;
+  return file.Release();
+}
+
+FileContents ReadFile(std::string_view gamePath, std::size_t limit) {
+  FileContents contents = ReadFilePrefix(gamePath, limit + 1);
+  if (contents.Read() && contents.bytes.size() > limit) {
+    contents.bytes.clear();
+    contents.error = NativePath(gamePath) + ": larger than " + std::to_string(limit) + " bytes";
+  }
+  return contents;
+}
+
+FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit) {
+  const std::string path = NativePath(gamePath);
+  FileContents contents;
+  FileDescriptor file(OpenRegularFile(path));
+  if (!file.IsOpen()) {
+    contents.missing = errno == ENOENT || errno == ENOTDIR;
+    contents.error = errno == EINVAL ? path + ": not a regular file" : Reason(path, errno);
+    return contents;
+  }
+  std::vector<std::uint8_t>& bytes = contents.bytes;
+  // The size only hints: the file may change while it is read.
+  struct stat info {};
+  if (::fstat(file.get(), &info) == 0) bytes.reserve(std::min(limit, static_cast<std::size_t>(info.st_size)));
   std::uint8_t buffer[65536];
-  for (;;) {
-    const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+  while (bytes.size() < limit) {
+    const ssize_t count = ::read(file.get(), buffer, std::min(sizeof buffer, limit - bytes.size()));
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) return std::nullopt;
-    if (count == 0) return bytes;
+    if (count < 0) {
+      bytes.clear();
+      contents.error = Reason(path, errno);
+      break;
+    }
+    if (count == 0) break;
     bytes.insert(bytes.end(), buffer, buffer + count);
   }
+  return contents;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath, std::size_t limit) {
+  FileContents contents = ReadFile(gamePath, limit);
+  if (!contents.Read()) return std::nullopt;
+  return std::move(contents.bytes);
+}
+
+std::string ReplaceFiles(std::span<const FileReplacement> files) {
+  std::vector<std::unique_ptr<PendingReplacement>> pending;
+  for (const FileReplacement& file : files) {
+    std::string error;
+    pending.push_back(PrepareReplacement(NativePath(file.gamePath), file.bytes, error));
+    if (!pending.back()) return error;
+  }
+  for (auto& replacement : pending) {
+    if (!replacement->Commit()) return Reason(replacement->Target(), errno);
+  }
+  for (auto& replacement : pending) SyncFolder(NativeFolderOf(replacement->Target()));
+  return {};
 }
 
 bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
-  const std::string target = NativePath(gamePath);
-  if (target.empty() || target.back() == '/') return false;
-  auto temporary = CreateTemporaryBeside(target);
-  if (!temporary) return false;
-  TemporaryFileGuard guard(temporary->first);
-  FileDescriptor file(temporary->second);
-  if (!WriteAll(file.get(), bytes) || !KeepModeOf(target, file.get()) || ::fsync(file.get()) != 0 ||
-      !file.Close()) {
-    return false;
+  const FileReplacement file{gamePath, bytes};
+  return ReplaceFiles({&file, 1}).empty();
+}
+
+std::vector<std::string> LeftoverTemporaries(std::string_view gameFolder, std::string_view name) {
+  const std::string gamePrefix = IncludeTrailingPathDelimiter(gameFolder);
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(NativePath(gamePrefix).c_str()));
+  std::vector<std::string> found;
+  if (!dir) return found;
+  const std::string nativeName = NativePath(name);
+  while (const dirent* entry = ::readdir(dir.get())) {
+    struct stat info {};
+    if (IsLeftoverTemporaryOf(entry->d_name, nativeName) &&
+        ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+      // Our temporary names are ASCII, the same in both encodings.
+      found.push_back(gamePrefix + entry->d_name);
+    }
   }
-  if (::rename(temporary->first.c_str(), target.c_str()) != 0) return false;
-  guard.Commit();
-  SyncFolder(NativeFolderOf(target));
-  return true;
+  return found;
+}
+
+void RemoveLeftoverTemporaries(std::string_view gameFolder, std::span<const std::string_view> names) {
+  for (const std::string_view name : names) {
+    for (const std::string& leftover : LeftoverTemporaries(gameFolder, name)) ::unlink(NativePath(leftover).c_str());
+  }
 }
 
 }  // namespace platform

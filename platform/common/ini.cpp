@@ -124,13 +124,10 @@ class IniDocument {
   }
 
   std::vector<std::uint8_t> Serialize() const {
-    std::vector<std::uint8_t> bytes;
-    if (utf8_) bytes.insert(bytes.end(), kUtf8Bom.begin(), kUtf8Bom.end());
-    for (const IniLine& line : lines_) {
-      bytes.insert(bytes.end(), line.text.begin(), line.text.end());
-      bytes.insert(bytes.end(), line.ending.begin(), line.ending.end());
-    }
-    return bytes;
+    std::string text;
+    if (utf8_) text.append(kUtf8Bom.begin(), kUtf8Bom.end());
+    for (const IniLine& line : lines_) text += line.text + line.ending;
+    return {text.begin(), text.end()};
   }
 
  private:
@@ -214,6 +211,26 @@ std::optional<IniDocument> LoadDocument(std::string_view fileName) {
   return IniDocument(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
 
+// The document to change: the file's, or an empty one when there is no file. An existing
+// file we cannot read must not be replaced by one holding a few keys.
+std::optional<IniDocument> DocumentToChange(std::string_view fileName, std::string& error) {
+  const platform::FileContents contents = platform::ReadFile(fileName);
+  if (contents.missing) return IniDocument("");
+  if (!contents.Read()) {
+    error = contents.error;
+    return std::nullopt;
+  }
+  return IniDocument(std::string_view(reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
+}
+
+bool SetValue(IniDocument& document, std::string_view section, std::string_view key,
+              std::optional<std::string_view> value) {
+  std::optional<std::string> fileValue;
+  if (value) fileValue = document.ToFileText(*value);
+  return document.Set(document.ToFileText(section), document.ToFileText(key),
+                      fileValue ? std::optional<std::string_view>(*fileValue) : std::nullopt);
+}
+
 // Windows drops trailing blanks from the default.
 std::string_view DefaultWithoutTrailingBlanks(std::string_view defaultValue) {
   const std::size_t last = defaultValue.find_last_not_of(' ');
@@ -256,17 +273,17 @@ UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, int d
 
 BOOL WritePrivateProfileStringA(std::string_view section, std::string_view key,
                                 std::optional<std::string_view> value, std::string_view fileName) {
-  auto document = LoadDocument(fileName);
-  if (!document) {
-    // An existing file we cannot read must not be replaced by one holding a single key.
-    if (FileExists(fileName)) return FALSE;
-    if (!value) return TRUE;
-    document.emplace("");
-  }
-  std::optional<std::string> fileValue;
-  if (value) fileValue = document->ToFileText(*value);
-  const bool changed = document->Set(document->ToFileText(section), document->ToFileText(key),
-                                     fileValue ? std::optional<std::string_view>(*fileValue) : std::nullopt);
-  if (!changed) return TRUE;
+  std::string error;
+  auto document = DocumentToChange(fileName, error);
+  if (!document) return FALSE;
+  if (!SetValue(*document, section, key, value)) return TRUE;
   return platform::WriteFileAtomic(fileName, document->Serialize()) ? TRUE : FALSE;
+}
+
+std::optional<std::vector<std::uint8_t>> ProfileWithEntries(std::string_view fileName,
+                                                            std::span<const ProfileEntry> entries, std::string& error) {
+  auto document = DocumentToChange(fileName, error);
+  if (!document) return std::nullopt;
+  for (const ProfileEntry& entry : entries) SetValue(*document, entry.section, entry.key, entry.value);
+  return document->Serialize();
 }

@@ -2,6 +2,12 @@
 
 #include "backend.h"
 #include "platform/app.h"
+#include "platform/codepage.h"
+
+int MessageBoxA(HWND, std::string_view text, std::string_view caption, UINT) {
+  platform::backend::ShowErrorMessage(platform::Cp932ToUtf8(caption), platform::Cp932ToUtf8(text));
+  return IDOK;
+}
 
 int ShowCursor(BOOL show) { return platform::backend::ShowCursor(show != FALSE); }
 

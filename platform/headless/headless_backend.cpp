@@ -45,6 +45,7 @@ struct Machine {
   std::vector<float> captured;
   bool tracing = false;
   std::vector<std::string> trace;
+  std::vector<std::string> messageBoxes;
   std::unique_ptr<SDL_Surface, SurfaceDeleter> screen;
   std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
 };
@@ -173,6 +174,7 @@ void StartTrace() {
   TheMachine().trace.clear();
 }
 std::vector<std::string> TakeTrace() { return std::exchange(TheMachine().trace, {}); }
+std::vector<std::string> TakeMessageBoxes() { return std::exchange(TheMachine().messageBoxes, {}); }
 
 }  // namespace headless
 
@@ -264,6 +266,11 @@ int ShowCursor(bool show) {
 }
 
 void Trace(std::string_view call) { Record(call); }
+
+void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8) {
+  Record("MessageBox");
+  TheMachine().messageBoxes.push_back(std::string(captionUtf8) + ": " + std::string(textUtf8));
+}
 
 }  // namespace platform::backend
 

@@ -250,6 +250,11 @@ int ShowCursor(bool show) {
 
 void Trace(std::string_view) {}
 
+void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8) {
+  const std::string caption(captionUtf8), text(textUtf8);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), TheDisplay().window);
+}
+
 }  // namespace platform::backend
 
 bool platform::audio::OutputAvailable() { return TheDisplay().audio != 0; }

@@ -231,3 +231,43 @@ TEST(FilesReadWrite, WriteFileAtomicFailsCleanly) {
   EXPECT_EQ(dir.Read("sub/keep"), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Native()), {}), 1);
 }
+
+// Neither may hang or flood the reader: a FIFO without a writer, a link to an endless device.
+TEST(FilesReadWrite, OnlyRegularFilesAreReadAndNeverPastTheLimit) {
+  TempFolder dir;
+  ASSERT_EQ(::mkfifo(dir.Native("pipe.mp3").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", dir.Native("z.mid"));
+  for (const char* name : {"pipe.mp3", "z.mid"}) {
+    const platform::FileContents contents = platform::ReadFile(dir.Game(name));
+    EXPECT_FALSE(contents.Read()) << name;
+    EXPECT_FALSE(contents.missing) << name;
+    EXPECT_NE(contents.error.find(name), std::string::npos) << contents.error;
+    EXPECT_EQ(platform::OpenRegularFile(dir.Native(name)), -1) << name;
+  }
+  EXPECT_TRUE(platform::ReadFile(dir.Game("absent")).missing);
+
+  dir.Write("big.ini", std::string(101, 'x'));
+  EXPECT_FALSE(platform::ReadFile(dir.Game("big.ini"), 100).Read());
+  EXPECT_EQ(platform::ReadFile(dir.Game("big.ini"), 101).bytes.size(), 101u);
+  EXPECT_EQ(platform::ReadFilePrefix(dir.Game("big.ini"), 10).bytes, Bytes("xxxxxxxxxx"));
+}
+
+TEST(FilesReadWrite, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
+  TempFolder dir;
+  dir.Write("a.ini", "old a");
+  dir.Write("b.dat", "old b");
+  fs::create_directory(dir.Native("c.dat"));
+  const std::string a = dir.Game("a.ini"), b = dir.Game("b.dat"), c = dir.Game("c.dat");
+  const std::vector<std::uint8_t> newA = Bytes("new a"), newB = Bytes("new b");
+  const std::vector<platform::FileReplacement> failing{{a, newA}, {b, newB}, {c, newB}};
+  const std::string error = platform::ReplaceFiles(failing);
+  EXPECT_NE(error.find("c.dat"), std::string::npos) << error;
+  EXPECT_EQ(dir.Read("a.ini"), "old a");
+  EXPECT_EQ(dir.Read("b.dat"), "old b");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Native()), {}), 3) << "temporary files are removed";
+
+  const std::vector<platform::FileReplacement> both{{a, newA}, {b, newB}};
+  EXPECT_EQ(platform::ReplaceFiles(both), "");
+  EXPECT_EQ(dir.Read("a.ini"), "new a");
+  EXPECT_EQ(dir.Read("b.dat"), "new b");
+}

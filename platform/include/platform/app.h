@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/wintypes.h"
 
@@ -133,6 +134,11 @@ class EPlatformError : public std::exception {
  private:
   std::string message_;
 };
+
+// A modal message over the window; text and caption are Shift-JIS. Returns IDOK.
+constexpr UINT MB_OK = 0x00, MB_ICONERROR = 0x10;
+constexpr int IDOK = 1;
+int MessageBoxA(HWND hWnd, std::string_view text, std::string_view caption, UINT type);
 
 int ShowCursor(BOOL show);  // returns the display count; the cursor shows while it is >= 0
 constexpr int SM_CXSCREEN = 0;

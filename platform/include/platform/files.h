@@ -13,9 +13,40 @@ namespace platform {
 
 std::string NativePath(std::string_view gamePath);
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath);
-// Replaces the file atomically (temporary file, fsync, rename): a crash never leaves half a file.
+// Sizes past which a file of that kind cannot be ours: a bigger one is refused unread.
+constexpr std::size_t kTextFileLimit = 4 << 20;  // settings, INI and idiom files
+constexpr std::size_t kMediaFileLimit = 64 << 20;
+
+// A read of one file. Only regular files are read, opened without blocking, so a FIFO or a
+// device under a data name can neither hang nor flood the program.
+struct FileContents {
+  std::vector<std::uint8_t> bytes;
+  bool missing = false;  // nothing by that name
+  std::string error;     // why it could not be read (empty when it was); names the file
+  bool Read() const { return error.empty(); }
+};
+FileContents ReadFile(std::string_view gamePath, std::size_t limit = kTextFileLimit);
+// At most the first limit bytes, whatever the file's size.
+FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit);
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath, std::size_t limit = kTextFileLimit);
+
+// Opens a regular file for reading without blocking; -1 (errno set) for anything else.
+int OpenRegularFile(const std::string& nativePath);
+
+struct FileReplacement {
+  std::string_view gamePath;
+  std::span<const std::uint8_t> bytes;
+};
+// Writes every file in full (temporary file beside it, fsync) before renaming any into
+// place, so a crash leaves either file old or new, and only the instant between two renames
+// can part them. "" on success, else the reason, naming the file; then nothing was replaced.
+std::string ReplaceFiles(std::span<const FileReplacement> files);
 bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes);
+
+// What a crash while writing left in the folder: our own hidden temporary files for name,
+// regular files only, from writers that have ended (game paths).
+std::vector<std::string> LeftoverTemporaries(std::string_view gameFolder, std::string_view name);
+void RemoveLeftoverTemporaries(std::string_view gameFolder, std::span<const std::string_view> names);
 
 }  // namespace platform
 

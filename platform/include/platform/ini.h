@@ -4,9 +4,12 @@
 // surrounding quotes is stripped, and the default answers for anything missing.
 // A file that starts with a UTF-8 byte-order mark is read as UTF-8; values come back
 // as Shift-JIS either way.
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -18,3 +21,12 @@ UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, int d
 // A missing value deletes the key. The rest of the file is kept; the file is replaced atomically.
 BOOL WritePrivateProfileStringA(std::string_view section, std::string_view key,
                                 std::optional<std::string_view> value, std::string_view fileName);
+
+struct ProfileEntry {
+  std::string section, key, value;
+};
+// What fileName would hold with every entry written, to be written in one replacement (maybe
+// together with other files). Nothing, and the reason in error, when an existing file cannot
+// be read: replacing it would lose what it holds.
+std::optional<std::vector<std::uint8_t>> ProfileWithEntries(std::string_view fileName,
+                                                            std::span<const ProfileEntry> entries, std::string& error);

@@ -55,5 +55,7 @@ std::vector<float> TakeAudioCapture();  // interleaved stereo at the mixer's rat
 // Platform calls in order (window, cursor, timer period, music players) for order tests.
 void StartTrace();
 std::vector<std::string> TakeTrace();
+// The message boxes shown, "caption: text" in UTF-8; each returned at once.
+std::vector<std::string> TakeMessageBoxes();
 
 }  // namespace headless

@@ -2,6 +2,7 @@
 
 #include "backend.h"
 #include "platform/codepage.h"
+#include "platform/tasks.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void TApplication::Idle() {
 
 bool TApplication::DispatchNextMessage(int waitMicroseconds) {
   using Kind = platform::backend::Message::Kind;
+  platform::RunPostedTasks();
   const auto message = platform::backend::NextMessage(waitMicroseconds);
   if (!message) return false;
   if (!mainForm_) return true;

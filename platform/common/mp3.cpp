@@ -1,18 +1,24 @@
-// The MP3 player: files open and scan on the caller's thread, decoding happens on demand
-// inside the mixer, so no operation blocks for longer than one scan of the file.
+// The MP3 player: opening reads the length from the file's Xing, Info or VBRI header, or
+// estimates it and counts the frames on a thread of its own; decoding happens on demand
+// inside the mixer. So a change of track costs the game's thread no scan of the file.
 #include <mpg123.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "backend.h"
 #include "platform/audio.h"
 #include "platform/files.h"
+#include "platform/tasks.h"
 #include "platform/vbmp3.h"
 
 namespace {
@@ -44,10 +50,141 @@ bool Configure(mpg123_handle* handle) {
   return true;
 }
 
+// What the first frame of a file says about the whole: enough of the frame header to find a
+// length header inside it.
+struct FrameHeader {
+  int version = 0;  // 1 for MPEG-1, 2 for MPEG-2 and 2.5
+  int layer = 0;
+  int sampleRate = 0;
+  bool mono = false;
+  int SamplesPerFrame() const { return layer == 1 ? 384 : (layer == 3 && version == 2) ? 576 : 1152; }
+};
+
+std::uint32_t BigEndian(const std::uint8_t* bytes) {
+  return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) | bytes[3];
+}
+
+std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* bytes) {
+  const std::uint32_t word = BigEndian(bytes);
+  if ((word >> 21) != 0x7FF) return std::nullopt;
+  const int versionBits = static_cast<int>((word >> 19) & 3), layerBits = static_cast<int>((word >> 17) & 3);
+  const int bitrateIndex = static_cast<int>((word >> 12) & 15), rateIndex = static_cast<int>((word >> 10) & 3);
+  if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return std::nullopt;
+  constexpr int kRates[3] = {44100, 48000, 32000};
+  FrameHeader header;
+  header.version = versionBits == 3 ? 1 : 2;
+  header.layer = 4 - layerBits;
+  header.sampleRate = kRates[rateIndex] >> (versionBits == 3 ? 0 : versionBits == 2 ? 1 : 2);
+  header.mono = ((word >> 6) & 3) == 3;
+  return header;
+}
+
+// Encoder delay and padding from a LAME tag after the Xing fields, which the decoder trims.
+std::int64_t LameTrim(const std::uint8_t* xing, const std::uint8_t* end) {
+  const std::uint32_t flags = BigEndian(xing + 4);
+  const std::uint8_t* lame = xing + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
+  if (end - lame < 24 || (std::memcmp(lame, "LAME", 4) != 0 && std::memcmp(lame, "Lavc", 4) != 0 && std::memcmp(lame, "Lavf", 4) != 0)) {
+    return 0;
+  }
+  const std::uint8_t* trim = lame + 21;
+  return ((std::int64_t{trim[0]} << 4) | (trim[1] >> 4)) + (((trim[1] & 15) << 8) | trim[2]);
+}
+
+// The number of samples the first frame's Xing, Info or VBRI header gives, or nothing.
+std::optional<std::int64_t> HeaderSamples(const std::vector<std::uint8_t>& bytes, size_t frame, const FrameHeader& header) {
+  const std::uint8_t* start = bytes.data() + frame;
+  const std::uint8_t* end = bytes.data() + bytes.size();
+  if (header.layer != 3) return std::nullopt;
+  const int sideInfo = header.version == 1 ? (header.mono ? 17 : 32) : (header.mono ? 9 : 17);
+  const std::uint8_t* xing = start + 4 + sideInfo;
+  if (end - xing >= 12 && (std::memcmp(xing, "Xing", 4) == 0 || std::memcmp(xing, "Info", 4) == 0) && (BigEndian(xing + 4) & 1)) {
+    const std::int64_t samples = std::int64_t{BigEndian(xing + 8)} * header.SamplesPerFrame() - LameTrim(xing, end);
+    return samples > 0 ? std::optional(samples) : std::nullopt;
+  }
+  const std::uint8_t* vbri = start + 36;
+  if (end - vbri >= 18 && std::memcmp(vbri, "VBRI", 4) == 0) {
+    return std::int64_t{BigEndian(vbri + 14)} * header.SamplesPerFrame();
+  }
+  return std::nullopt;
+}
+
+// The length in whole seconds from the length header, when the file has one.
+std::optional<std::int32_t> HeaderLengthSeconds(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(10);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), 10)) return std::nullopt;
+  std::streamoff skip = 0;
+  if (std::memcmp(bytes.data(), "ID3", 3) == 0) {
+    skip = 10 + ((bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 | (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F)) + ((bytes[5] & 0x10) ? 10 : 0);
+  }
+  // The first frame lies close behind the tag; a header frame is at most a few hundred bytes.
+  constexpr size_t kWindow = 16384;
+  bytes.assign(kWindow, 0);
+  file.clear();
+  file.seekg(skip);
+  file.read(reinterpret_cast<char*>(bytes.data()), kWindow);
+  bytes.resize(static_cast<size_t>(file.gcount()));
+  for (size_t at = 0; at + 4 <= bytes.size(); ++at) {
+    const auto header = ParseFrameHeader(bytes.data() + at);
+    if (!header) continue;
+    const auto samples = HeaderSamples(bytes, at, *header);
+    if (!samples) return std::nullopt;
+    return static_cast<std::int32_t>(*samples / header->sampleRate);
+  }
+  return std::nullopt;
+}
+
+// Counts a header-less file's samples frame by frame on a thread of its own, reading the
+// file through a handle of its own; stops early when the file is closed.
+class LengthScan {
+ public:
+  explicit LengthScan(std::string path, std::uint64_t generation);
+  ~LengthScan() {
+    cancelled_ = true;
+    thread_.join();
+  }
+  LengthScan(const LengthScan&) = delete;
+  LengthScan& operator=(const LengthScan&) = delete;
+
+ private:
+  std::optional<std::int32_t> Count(const std::string& path) const;
+
+  std::atomic<bool> cancelled_{false};
+  std::thread thread_;
+};
+
+void ScanFinished(std::uint64_t generation, std::int32_t seconds);
+
+LengthScan::LengthScan(std::string path, std::uint64_t generation)
+    : thread_([this, path = std::move(path), generation] {
+        if (const auto seconds = Count(path)) {
+          platform::PostToGameThread([generation, seconds = *seconds] { ScanFinished(generation, seconds); });
+        }
+      }) {}
+
+std::optional<std::int32_t> LengthScan::Count(const std::string& path) const {
+  Mpg123Handle handle(mpg123_new(nullptr, nullptr));
+  if (!handle || !Configure(handle.get()) || mpg123_open(handle.get(), path.c_str()) != MPG123_OK) return std::nullopt;
+  std::int64_t samples = 0;
+  long rate = 0;
+  while (!cancelled_) {
+    const int result = mpg123_framebyframe_next(handle.get());
+    if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
+    mpg123_frameinfo info{};
+    if (mpg123_info(handle.get(), &info) != MPG123_OK) return std::nullopt;
+    const int perFrame = info.layer == 1 ? 384 : (info.layer == 3 && info.version != MPG123_1_0) ? 576 : 1152;
+    samples += perFrame;
+    rate = info.rate;
+  }
+  if (cancelled_ || rate <= 0) return std::nullopt;
+  return static_cast<std::int32_t>(samples / rate);
+}
+
 // One open file and its position, resampled to the mixer's rate.
 class Mp3Stream {
  public:
-  static std::unique_ptr<Mp3Stream> Open(const std::string& path);
+  // `generation` names this opening in the exact length a background scan posts.
+  static std::unique_ptr<Mp3Stream> Open(const std::string& path, std::uint64_t generation);
 
   std::int32_t LengthSeconds() const { return lengthSeconds_; }
   void Rewind();
@@ -57,7 +194,7 @@ class Mp3Stream {
  private:
   explicit Mp3Stream(Mpg123Handle handle) : handle_(std::move(handle)) {}
   bool ReadFormat();
-  bool Scan();
+  void LearnLength(const std::string& path, std::uint64_t generation);
   bool Decode();
   void Append(std::size_t bytes);
   void DropConsumed();
@@ -70,14 +207,17 @@ class Mp3Stream {
   std::vector<float> frames_;  // decoded stereo frames not yet passed
   double cursor_ = 0.0;        // position in frames_, in source frames
   bool ended_ = false;
+  std::unique_ptr<LengthScan> scan_;
 };
 
-std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& path) {
+std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& path, std::uint64_t generation) {
   Mpg123Handle handle(mpg123_new(nullptr, nullptr));
   if (!handle || !Configure(handle.get())) return nullptr;
   if (mpg123_open(handle.get(), path.c_str()) != MPG123_OK) return nullptr;
   std::unique_ptr<Mp3Stream> stream(new Mp3Stream(std::move(handle)));
-  if (!stream->ReadFormat() || !stream->Scan()) return nullptr;
+  if (!stream->ReadFormat()) return nullptr;
+  stream->LearnLength(path, generation);
+  stream->Rewind();
   return stream;
 }
 
@@ -92,14 +232,16 @@ bool Mp3Stream::ReadFormat() {
   return true;
 }
 
-// Without a full scan the length of a VBR file without a header would be a guess.
-bool Mp3Stream::Scan() {
-  if (mpg123_scan(handle_.get()) != MPG123_OK) return false;
-  const off_t samples = mpg123_length(handle_.get());
-  if (samples < 0) return false;
-  lengthSeconds_ = static_cast<std::int32_t>(samples / rate_);
-  Rewind();
-  return true;
+// Without a header the decoder's estimate (from the first frame's bit rate) stands until
+// the frames have been counted.
+void Mp3Stream::LearnLength(const std::string& path, std::uint64_t generation) {
+  if (const auto seconds = HeaderLengthSeconds(path)) {
+    lengthSeconds_ = *seconds;
+    return;
+  }
+  const off_t estimate = mpg123_length(handle_.get());
+  lengthSeconds_ = estimate > 0 ? static_cast<std::int32_t>(estimate / rate_) : 0;
+  scan_ = std::make_unique<LengthScan>(path, generation);
 }
 
 void Mp3Stream::Rewind() {
@@ -155,13 +297,17 @@ bool Mp3Stream::MixInto(float* mix, int frames) {
   return !ended_ || (static_cast<std::size_t>(cursor_) + 2) * 2 <= frames_.size();
 }
 
-void WriteLength(void* info, std::int32_t seconds) {
+void WriteLengthField(void* info, std::int32_t seconds) {
   auto* record = static_cast<std::uint8_t*>(info);
-  std::memset(record, 0, kVbmp3InfoSize);
   const auto bits = static_cast<std::uint32_t>(seconds);
   for (int i = 0; i < 4; ++i) {
     record[kVbmp3LengthOffset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
   }
+}
+
+void WriteLength(void* info, std::int32_t seconds) {
+  std::memset(info, 0, kVbmp3InfoSize);
+  WriteLengthField(info, seconds);
 }
 
 class Mp3Player final : public platform::audio::Source {
@@ -179,6 +325,8 @@ class Mp3Player final : public platform::audio::Source {
   Mp3Player& operator=(const Mp3Player&) = delete;
 
   bool Open(const char* fileName, void* info);
+  // The exact length replaces the estimate in the record of the opening it belongs to.
+  void LengthCounted(std::uint64_t generation, std::int32_t seconds);
   bool Play();
   void Stop();
   void Close();
@@ -189,7 +337,15 @@ class Mp3Player final : public platform::audio::Source {
 
   std::unique_ptr<Mp3Stream> stream_;
   bool playing_ = false;
+  std::uint64_t generation_ = 0;
+  void* info_ = nullptr;
 };
+
+// Unique across players, so a count that finishes after vbmp3_free and vbmp3_init is ignored.
+std::uint64_t NextGeneration() {
+  static std::atomic<std::uint64_t> last{0};
+  return ++last;
+}
 
 // The old stream is handed back so that it is destroyed outside the mixer's lock.
 std::unique_ptr<Mp3Stream> Mp3Player::Swap(std::unique_ptr<Mp3Stream> stream) {
@@ -201,11 +357,17 @@ std::unique_ptr<Mp3Stream> Mp3Player::Swap(std::unique_ptr<Mp3Stream> stream) {
 
 bool Mp3Player::Open(const char* fileName, void* info) {
   Close();
-  auto stream = fileName ? Mp3Stream::Open(platform::NativePath(fileName)) : nullptr;
+  generation_ = NextGeneration();
+  info_ = info;
+  auto stream = fileName ? Mp3Stream::Open(platform::NativePath(fileName), generation_) : nullptr;
   if (info) WriteLength(info, stream ? stream->LengthSeconds() : 0);
   if (!stream) return false;
   Swap(std::move(stream));
   return true;
+}
+
+void Mp3Player::LengthCounted(std::uint64_t generation, std::int32_t seconds) {
+  if (generation == generation_ && stream_ && info_) WriteLengthField(info_, seconds);
 }
 
 bool Mp3Player::Play() {
@@ -242,6 +404,10 @@ class Mp3Library {
 };
 
 Mp3Player* Player() { return Mp3Library::Instance().player.get(); }
+
+void ScanFinished(std::uint64_t generation, std::int32_t seconds) {
+  if (Player()) Player()->LengthCounted(generation, seconds);
+}
 
 }  // namespace
 

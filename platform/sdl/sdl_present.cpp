@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "platform/app.h"
 
@@ -59,6 +60,13 @@ const char* ModeName(ScaleMode mode) {
 }
 
 }  // namespace
+
+Uint32 WindowPresenter::WindowFlags() {
+  if (platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT")) == PresentPath::Cpu) return 0;
+  SDL_RendererInfo first{};
+  const bool openGl = SDL_GetRenderDriverInfo(0, &first) == 0 && std::string_view(first.name).starts_with("opengl");
+  return openGl ? SDL_WINDOW_OPENGL : 0;
+}
 
 WindowPresenter::WindowPresenter(SDL_Window* window) : window_(window), mode_(platform::present::ScaleModeSetting()) {
   const auto forced = platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT"));

@@ -15,6 +15,9 @@ class WindowPresenter {
  public:
   // Creates the renderer the device draws with. Throws EPlatformError when there is none.
   explicit WindowPresenter(SDL_Window* window);
+  // What the window needs from the start so that creating the renderer does not replace it
+  // (a window that comes and goes confuses the tools that look for it).
+  static Uint32 WindowFlags();
   ~WindowPresenter();
   WindowPresenter(const WindowPresenter&) = delete;
   WindowPresenter& operator=(const WindowPresenter&) = delete;

@@ -168,7 +168,7 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
   display.window = SDL_CreateWindow(std::string(titleUtf8).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                     clientWidth, clientHeight, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags());
   if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
-  display.presenter = std::make_unique<WindowPresenter>(display.window);
+  display.presenter = std::make_unique<WindowPresenter>(display.window, platform::present::ScaleModeSetting());
   display.presenter->SetPictureSize({clientWidth, clientHeight});
 }
 

@@ -68,7 +68,7 @@ Uint32 WindowPresenter::WindowFlags() {
   return openGl ? SDL_WINDOW_OPENGL : 0;
 }
 
-WindowPresenter::WindowPresenter(SDL_Window* window) : window_(window), mode_(platform::present::ScaleModeSetting()) {
+WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode) : window_(window), mode_(mode) {
   const auto forced = platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT"));
   if (forced == PresentPath::Cpu) {
     OpenCpuPath();

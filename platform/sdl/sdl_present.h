@@ -14,7 +14,7 @@
 class WindowPresenter {
  public:
   // Creates the renderer the device draws with. Throws EPlatformError when there is none.
-  explicit WindowPresenter(SDL_Window* window);
+  WindowPresenter(SDL_Window* window, platform::present::ScaleMode mode);
   // What the window needs from the start so that creating the renderer does not replace it
   // (a window that comes and goes confuses the tools that look for it).
   static Uint32 WindowFlags();

@@ -1,0 +1,114 @@
+// The present on a real X server (no window manager): which path is taken, and after the
+// window changes size, the pixels the window shows and the pointer mapping stay exact.
+#include <gtest/gtest.h>
+#include <SDL.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "sdl_present.h"
+
+namespace {
+
+using platform::present::PresentPath;
+using platform::present::ScaleMode;
+
+class SdlPresent : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    unsetenv("KOTOBUNE_PRESENT");
+  }
+  void TearDown() override {
+    presenter_.reset();
+    if (picture_ != nullptr) SDL_DestroyTexture(picture_);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    unsetenv("KOTOBUNE_PRESENT");
+  }
+
+  void Open(int width, int height, ScaleMode mode) {
+    window_ = SDL_CreateWindow("present", 0, 0, width, height, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags());
+    ASSERT_NE(window_, nullptr) << SDL_GetError();
+    presenter_ = std::make_unique<WindowPresenter>(window_, mode);
+    // Each picture pixel names itself, so a shown pixel says where it came from.
+    std::vector<std::uint32_t> pixels(640 * 480);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 37 % 0xFFFFFF);
+    picture_ = SDL_CreateTexture(presenter_->Renderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 640, 480);
+    SDL_SetTextureBlendMode(picture_, SDL_BLENDMODE_NONE);
+    SDL_UpdateTexture(picture_, nullptr, pixels.data(), 640 * 4);
+    source_ = std::move(pixels);
+  }
+
+  // Sizes the window, lets the size event arrive as the backend would pass it on, presents.
+  void ResizeAndPresent(int width, int height) {
+    SDL_SetWindowSize(window_, width, height);
+    for (int i = 0; i < 50; ++i) {
+      SDL_Event event;
+      while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) presenter_->WindowResized();
+      }
+      int w = 0, h = 0;
+      SDL_GetWindowSize(window_, &w, &h);
+      if (w == width && h == height) break;
+      SDL_Delay(10);
+    }
+    presenter_->Present(picture_);
+  }
+
+  SDL_Window* window_ = nullptr;
+  std::unique_ptr<WindowPresenter> presenter_;
+  SDL_Texture* picture_ = nullptr;
+  std::vector<std::uint32_t> source_;
+};
+
+TEST_F(SdlPresent, SoftwareRasteriserTakesTheCpuPathAndTheVariableForcesEither) {
+  // Xvfb has no GPU: OpenGL there is a software rasteriser.
+  Open(640, 480, ScaleMode::Sharp);
+  EXPECT_EQ(presenter_->Path(), PresentPath::Cpu);
+  TearDown();
+  SetUp();
+  setenv("KOTOBUNE_PRESENT", "renderer", 1);
+  Open(640, 480, ScaleMode::Sharp);
+  EXPECT_EQ(presenter_->Path(), PresentPath::Renderer);
+  TearDown();
+  SetUp();
+  setenv("KOTOBUNE_PRESENT", "cpu", 1);
+  Open(640, 480, ScaleMode::Sharp);
+  EXPECT_EQ(presenter_->Path(), PresentPath::Cpu);
+}
+
+TEST_F(SdlPresent, AfterEachResizeTheWindowShowsThePicturePixelThePointerMapsTo) {
+  setenv("KOTOBUNE_PRESENT", "cpu", 1);
+  Open(640, 480, ScaleMode::Stretch);
+  for (const auto& [width, height] : {std::pair{800, 600}, std::pair{960, 720}, std::pair{1440, 1080}, std::pair{1001, 601}}) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height);
+    ResizeAndPresent(width, height);
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(surface->w, width);
+    ASSERT_EQ(surface->h, height);
+    // The picture fills the new window's letterbox, corner to corner.
+    const auto rect = platform::present::Place(ScaleMode::Stretch, {640, 480}, {width, height}).picture;
+    const auto first = presenter_->PictureFromWindow(rect.x, rect.y);
+    const auto last = presenter_->PictureFromWindow(rect.x + rect.width - 1, rect.y + rect.height - 1);
+    EXPECT_EQ(std::pair(first.x, first.y), std::pair(0, 0));
+    EXPECT_EQ(std::pair(last.x, last.y), std::pair(639, 479));
+    int wrong = 0;
+    for (int y = 0; y < height; y += 3) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(static_cast<const std::uint8_t*>(surface->pixels) + y * surface->pitch);
+      for (int x = 0; x < width; x += 3) {
+        const auto at = presenter_->PictureFromWindow(x, y);
+        const bool inside = at.x >= 0 && at.x < 640 && at.y >= 0 && at.y < 480;
+        const std::uint32_t expected = inside ? source_[static_cast<size_t>(at.y) * 640 + at.x] & 0xFFFFFF : 0;
+        if ((row[x] & 0xFFFFFF) != expected && ++wrong < 5) ADD_FAILURE() << "at " << x << "," << y;
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+}  // namespace

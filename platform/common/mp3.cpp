@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -80,31 +81,31 @@ std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* bytes) {
 }
 
 // Encoder delay and padding from a LAME tag after the Xing fields, which the decoder trims.
-std::int64_t LameTrim(const std::uint8_t* xing, const std::uint8_t* end) {
-  const std::uint32_t flags = BigEndian(xing + 4);
-  const std::uint8_t* lame = xing + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
-  if (end - lame < 24 || (std::memcmp(lame, "LAME", 4) != 0 && std::memcmp(lame, "Lavc", 4) != 0 && std::memcmp(lame, "Lavf", 4) != 0)) {
-    return 0;
-  }
-  const std::uint8_t* trim = lame + 21;
+std::int64_t LameTrim(const std::vector<std::uint8_t>& bytes, size_t xing) {
+  const std::uint32_t flags = BigEndian(&bytes[xing + 4]);
+  const size_t lame = xing + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0) + ((flags & 8) ? 4 : 0);
+  if (lame + 24 > bytes.size()) return 0;
+  const auto encoder = std::string_view(reinterpret_cast<const char*>(&bytes[lame]), 4);
+  if (encoder != "LAME" && encoder != "Lavc" && encoder != "Lavf") return 0;
+  const std::uint8_t* trim = &bytes[lame + 21];
   return ((std::int64_t{trim[0]} << 4) | (trim[1] >> 4)) + (((trim[1] & 15) << 8) | trim[2]);
+}
+
+bool TagAt(const std::vector<std::uint8_t>& bytes, size_t at, size_t length, std::string_view tag) {
+  return at + length <= bytes.size() && std::string_view(reinterpret_cast<const char*>(&bytes[at]), 4) == tag;
 }
 
 // The number of samples the first frame's Xing, Info or VBRI header gives, or nothing.
 std::optional<std::int64_t> HeaderSamples(const std::vector<std::uint8_t>& bytes, size_t frame, const FrameHeader& header) {
-  const std::uint8_t* start = bytes.data() + frame;
-  const std::uint8_t* end = bytes.data() + bytes.size();
   if (header.layer != 3) return std::nullopt;
-  const int sideInfo = header.version == 1 ? (header.mono ? 17 : 32) : (header.mono ? 9 : 17);
-  const std::uint8_t* xing = start + 4 + sideInfo;
-  if (end - xing >= 12 && (std::memcmp(xing, "Xing", 4) == 0 || std::memcmp(xing, "Info", 4) == 0) && (BigEndian(xing + 4) & 1)) {
-    const std::int64_t samples = std::int64_t{BigEndian(xing + 8)} * header.SamplesPerFrame() - LameTrim(xing, end);
+  const size_t sideInfo = header.version == 1 ? (header.mono ? 17 : 32) : (header.mono ? 9 : 17);
+  const size_t xing = frame + 4 + sideInfo;
+  if ((TagAt(bytes, xing, 12, "Xing") || TagAt(bytes, xing, 12, "Info")) && (BigEndian(&bytes[xing + 4]) & 1)) {
+    const std::int64_t samples = std::int64_t{BigEndian(&bytes[xing + 8])} * header.SamplesPerFrame() - LameTrim(bytes, xing);
     return samples > 0 ? std::optional(samples) : std::nullopt;
   }
-  const std::uint8_t* vbri = start + 36;
-  if (end - vbri >= 18 && std::memcmp(vbri, "VBRI", 4) == 0) {
-    return std::int64_t{BigEndian(vbri + 14)} * header.SamplesPerFrame();
-  }
+  const size_t vbri = frame + 36;
+  if (TagAt(bytes, vbri, 18, "VBRI")) return std::int64_t{BigEndian(&bytes[vbri + 14])} * header.SamplesPerFrame();
   return std::nullopt;
 }
 

@@ -152,4 +152,15 @@ TEST_F(Mp3Length, AFileGoneDuringTheCountOrClosedBeforeItEndsIsHarmless) {
   EXPECT_EQ(vbmp3_free(), TRUE);
 }
 
+TEST_F(Mp3Length, AHeaderFrameCutShortIsNotReadPastItsEnd) {
+  for (const size_t length : {4u, 38u, 44u, 48u, 60u}) {
+    Bytes cut = VbriFrame(383);
+    std::copy_n("Xing", 4, cut.begin() + 36);
+    cut.resize(length);
+    WriteAll(PathOf("cut.mp3"), cut);
+    Open(PathOf("cut.mp3"));
+    EXPECT_LT(Length(), 10) << length;
+  }
+}
+
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace {
 
 std::int64_t ResolveSeek(std::int64_t offset, TSeekOrigin origin, std::int64_t current,
@@ -59,7 +61,7 @@ std::span<const std::uint8_t> TMemoryStream::Remaining() const {
 }
 
 TFileStream::TFileStream(const std::string& nativePath)
-    : descriptor_(::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC)) {
+    : descriptor_(platform::OpenRegularFile(nativePath)) {
   if (descriptor_ < 0) {
     throw EFOpenError("Cannot open file \"" + nativePath + "\": " + std::strerror(errno));
   }

@@ -54,6 +54,8 @@ class TForm1 : public TForm, public GameState {
   const std::u16string& ReadingOf(int index) const;
   void RenderBallChar(int i);     // ballChar[i] into texBallChar[i]
   void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
+  // The longest start of line that a meaning texture can hold.
+  std::u16string FittingMeaningLine(std::u16string_view line);
 
   // Field and judging
   void UpdateBall(int a);
@@ -129,6 +131,8 @@ class TForm1 : public TForm, public GameState {
   // False when the player quit while the set-up let messages through.
   bool MusicSetUp();
   void ScanMusicFolder(const std::string& folder, std::vector<std::string>& scanList);
+  void ScanMusicSubfolder(const std::string& folder, int depth, std::size_t& visited,
+                          std::vector<std::string>& scanList);
   void StartMp3();
   void StartMidi();
   void NextShuffleTrack();

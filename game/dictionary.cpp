@@ -159,7 +159,7 @@ void TForm1::SplitMeanings() {
       const std::size_t start = std::min(k * kMeaningLineLength, meaning.size());
       // The last line takes whatever is left, however long.
       const std::size_t length = k + 1 < kLinesPerMeaning ? kMeaningLineLength : std::u16string::npos;
-      meaningLine[kLinesPerMeaning * q + k] = meaning.substr(start, length);
+      meaningLine[kLinesPerMeaning * q + k] = FittingMeaningLine(std::u16string_view(meaning).substr(start, length));
       RenderMeaningLine(kLinesPerMeaning * q + k);
     }
   }

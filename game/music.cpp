@@ -11,6 +11,10 @@
 namespace {
 
 constexpr int kMidiPollInterval = 40;
+// Far more than any music collection; a scan of a whole disk stops there.
+constexpr std::size_t kScanEntryLimit = 20000;
+constexpr int kScanDepthLimit = 12;
+constexpr std::size_t kScanEntriesBetweenMessages = 256;
 
 bool HasExtension(const std::string& path, std::string_view extension) { return ExtractFileExt(path) == extension; }
 
@@ -69,6 +73,7 @@ bool TForm1::ChooseFirstShuffleTrack(const std::string& ownMusic) {
   Application.ProcessMessages();
   if (quitRequested) return false;
   ScanMusicFolder(musicFolder, scanList);
+  if (quitRequested) return false;
   if (scanList.empty()) {
     shuffleMode = false;
     bgmPath = ownMusic;
@@ -86,15 +91,26 @@ bool TForm1::ChooseFirstShuffleTrack(const std::string& ownMusic) {
 }
 
 // Depth first, in the order the folder lists its entries. Links to folders are not
-// followed: a link back up the tree would never end.
+// followed: a link back up the tree would never end. A folder as large as a whole disk is
+// cut short, and the window keeps answering while it is read.
 void TForm1::ScanMusicFolder(const std::string& folder, std::vector<std::string>& scanList) {
+  std::size_t visited = 0;
+  ScanMusicSubfolder(folder, 0, visited, scanList);
+}
+
+void TForm1::ScanMusicSubfolder(const std::string& folder, int depth, std::size_t& visited,
+                                std::vector<std::string>& scanList) {
   const std::string prefix = IncludeTrailingPathDelimiter(folder);
   TSearchRec entry;
   if (FindFirst(prefix + "*.*", faAnyFile, entry) != 0) return;
   do {
+    if (++visited > kScanEntryLimit || quitRequested) break;
+    if (visited % kScanEntriesBetweenMessages == 0) Application.ProcessMessages();
     if ((entry.Attr & faDirectory) != 0) {
       const bool linked = (entry.Attr & faSymLink) != 0;
-      if (entry.Name != "." && entry.Name != ".." && !linked) ScanMusicFolder(prefix + entry.Name, scanList);
+      if (entry.Name != "." && entry.Name != ".." && !linked && depth < kScanDepthLimit) {
+        ScanMusicSubfolder(prefix + entry.Name, depth + 1, visited, scanList);
+      }
     } else if (HasExtension(entry.Name, ".mid") || HasExtension(entry.Name, ".mp3")) {
       scanList.push_back(prefix + entry.Name);
     }

@@ -1,5 +1,7 @@
 // Everything on screen is a texture: pictures from the archive, text rendered whenever it
 // changes, each drawn as one sprite per frame.
+#include <limits>
+
 #include "GameAssets.h"
 #include "Unit1.h"
 #include "platform/files.h"
@@ -14,6 +16,8 @@ constexpr D3DCOLOR kAnswerPlate = 0x99FFFF00;
 constexpr D3DCOLOR kBlack = 0x00000000;
 constexpr D3DCOLOR kPureBlue = 0x000000FF;
 constexpr int kGlyphCacheCapacity = 16;
+// Room beside a text's own width, so its last glyph is never clipped.
+constexpr UINT kTextMargin = 3;
 
 RECT WholeImage(const TDGTexture& texture) {
   return {0, 0, static_cast<LONG>(texture.Width()), static_cast<LONG>(texture.Height())};
@@ -54,7 +58,7 @@ void TForm1::DrawSprite(TDGTexture& texture, std::int32_t x, std::int32_t y, std
 
 void TForm1::RenderText(TDGTexture& texture, const std::string& text, TSXTextWriter& writer) {
   if (text.empty()) return;
-  const UINT width = static_cast<UINT>(writer.TextWidth(text) + 3);
+  const UINT width = static_cast<UINT>(writer.TextWidth(text)) + kTextMargin;
   const UINT height = static_cast<UINT>(writer.TextHeight(text));
   const auto refillPlate = [&](auto& lines, auto& plates, D3DCOLOR colour) {
     for (size_t k = 0; k < lines.size(); ++k) {
@@ -72,6 +76,26 @@ void TForm1::RenderText(TDGTexture& texture, const std::string& text, TSXTextWri
 }
 
 void TForm1::RenderBallChar(int i) { RenderText(*texBallChar[i], Sjis(ballChar[i]), *writerLarge); }
+// A texture wider than the device allows would end the program; the player's own meaning
+// may be that long, so the rest of the line is left out.
+std::u16string TForm1::FittingMeaningLine(std::u16string_view line) {
+  UINT widest = std::numeric_limits<UINT>::max();
+  D3DCAPS9 caps;
+  if (DG.Direct3D() != nullptr && DG.Direct3D()->GetDeviceCaps(DG.Adapter(), DG.DeviceType(), &caps) == D3D_OK) {
+    widest = caps.MaxTextureWidth;
+  }
+  const auto fits = [&](std::size_t length) {
+    return static_cast<UINT>(writerSmall->TextWidth(Sjis(line.substr(0, length)))) + kTextMargin <= widest;
+  };
+  std::size_t low = 0, high = line.size();
+  if (fits(high)) return std::u16string(line);
+  while (high - low > 1) {
+    const std::size_t middle = low + (high - low) / 2;
+    (fits(middle) ? low : high) = middle;
+  }
+  return std::u16string(line.substr(0, low));
+}
+
 void TForm1::RenderMeaningLine(int k) { RenderText(*texMeaningLine[k], Sjis(meaningLine[k]), *writerSmall); }
 
 void TForm1::RenderCounter(TDGTexture& texture, std::u16string_view label, std::int32_t value) {

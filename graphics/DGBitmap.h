@@ -26,6 +26,10 @@ struct DGBitmapInfoHeader {
 bool DGReadBitmapFileHeader(TStream& Stream, DGBitmapFileHeader& Header);
 bool DGReadBitmapInfoHeader(TStream& Stream, DGBitmapInfoHeader& Header);
 
+// Bottom-up rows, uncompressed or bit fields: what the reader can hold. Top-down and
+// compressed bitmaps are "不正なBMPファイルです".
+bool DGBitmapIsReadable(const DGBitmapInfoHeader& Header);
+
 // Reads the BMP that starts at the stream's position into level 0 of the texture, converting
 // to the level's format; the picture's top-left lands on the texture's top-left and whatever
 // does not fit is cut off. Failures are logged; nothing is thrown.

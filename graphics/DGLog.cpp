@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/app.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
 
@@ -41,10 +42,7 @@ void WriteLine(const std::string& line) {
   std::fprintf(stderr, "DGCarad_DebugLog.txt: %s", platform::Cp932ToUtf8(line).c_str());
 }
 
-[[noreturn]] void Halt(const std::string& text) {
-  std::fprintf(stderr, "%s\n", platform::Cp932ToUtf8(text).c_str());
-  std::exit(EXIT_FAILURE);
-}
+void Halt(const std::string& text) { HaltProgram(platform::Cp932ToUtf8(text)); }
 
 }  // namespace
 

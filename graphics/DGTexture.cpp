@@ -155,6 +155,10 @@ void TDGTexture::LoadSizedBitmap(TStream& Stream) {
   if (!DGReadBitmapFileHeader(Stream, file) || !DGReadBitmapInfoHeader(Stream, info)) {
     throw EStreamError("the bitmap ends inside its headers");
   }
+  if (!DGBitmapIsReadable(info)) {
+    DGWriteLog(DGText("不正なBMPファイルです"));
+    return;
+  }
   SetSize(static_cast<UINT>(info.Width), static_cast<UINT>(info.Height));
   Stream.SetPosition(start);
   if (texture_ != nullptr) DGLoadBMPIntoTexture(*texture_, Stream);

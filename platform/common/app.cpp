@@ -1,5 +1,8 @@
 #include "platform/app.h"
 
+#include <cstdio>
+#include <exception>
+
 #include "backend.h"
 #include "platform/codepage.h"
 #include "platform/tasks.h"
@@ -15,6 +18,8 @@ constexpr int kIdleRecallMicroseconds = 500;
 TApplication::TApplication() = default;
 
 TApplication::~TApplication() {
+  // The audio device stops reading before anything it reads goes away.
+  platform::backend::CloseAudio();
   mainForm_.reset();
   platform::backend::Shutdown();
 }
@@ -32,13 +37,28 @@ void TApplication::AdoptMainForm(std::unique_ptr<TForm> form) {
 }
 
 void TApplication::Run() {
-  while (!terminated_) {
-    if (!DispatchNextMessage(0)) Idle();
+  try {
+    while (!terminated_) {
+      if (!DispatchNextMessage(0)) Idle();
+    }
+  } catch (const EProgramHalt&) {
+    DestroyMainForm();
+    throw;
   }
-  if (mainForm_) {
-    mainForm_->DoDestroy();
-    mainForm_.reset();
-  }
+  DestroyMainForm();
+}
+
+void TApplication::DestroyMainForm() {
+  if (!mainForm_) return;
+  platform::backend::CloseAudio();
+  mainForm_->DoDestroy();
+  mainForm_.reset();
+}
+
+void HaltProgram(std::string_view utf8Line) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(utf8Line.size()), utf8Line.data());
+  std::fflush(stderr);
+  if (std::uncaught_exceptions() == 0) throw EProgramHalt(std::string(utf8Line));
 }
 
 void TApplication::ProcessMessages() {

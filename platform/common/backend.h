@@ -21,6 +21,8 @@ struct Message {
 };
 
 void Initialize();
+// Stops the audio device for good; the mixer is no longer read once this returns.
+void CloseAudio();
 void Shutdown();
 std::string ExeNameUtf8();
 

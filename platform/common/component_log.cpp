@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/app.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -16,14 +17,13 @@ void ComponentLog::Write(std::string_view message) {
   std::ofstream file(NativePath(folder_ + fileName_), mode);
   char number[16];
   std::snprintf(number, sizeof number, "%.5d", ++counter_);
-  file << "debug#" << number << " ... " << message << '\n';
+  const std::string line = "debug#" + std::string(number) + " ... " + std::string(message) + "\n";
+  file << line << std::flush;
+  // Losing the log must not lose the line.
+  if (!file) std::fprintf(stderr, "%s: %s", fileName_, line.c_str());
 }
 
-void ComponentLog::Halt(std::string_view line) const {
-  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
-  std::fflush(stderr);
-  std::exit(EXIT_FAILURE);
-}
+void ComponentLog::Halt(std::string_view line) const { HaltProgram(line); }
 
 std::string ComponentLog::WithErrorCode(std::string_view message, HRESULT result) {
   char code[32];

@@ -285,6 +285,8 @@ std::string NativePath(std::string_view gamePath) {
   return native;
 }
 
+FileContents ReadNativePrefix(const std::string& path, std::size_t limit);
+
 int OpenRegularFile(const std::string& nativePath) {
   // Without O_NONBLOCK opening a FIFO waits for a writer that may never come.
   FileDescriptor file(::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -299,17 +301,22 @@ int OpenRegularFile(const std::string& nativePath) {
   return file.Release();
 }
 
-FileContents ReadFile(std::string_view gamePath, std::size_t limit) {
-  FileContents contents = ReadFilePrefix(gamePath, limit + 1);
+FileContents ReadFile(std::string_view gamePath, std::size_t limit) { return ReadNativeFile(NativePath(gamePath), limit); }
+
+FileContents ReadNativeFile(const std::string& nativePath, std::size_t limit) {
+  FileContents contents = ReadNativePrefix(nativePath, limit + 1);
   if (contents.Read() && contents.bytes.size() > limit) {
     contents.bytes.clear();
-    contents.error = NativePath(gamePath) + ": larger than " + std::to_string(limit) + " bytes";
+    contents.error = nativePath + ": larger than " + std::to_string(limit) + " bytes";
   }
   return contents;
 }
 
 FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit) {
-  const std::string path = NativePath(gamePath);
+  return ReadNativePrefix(NativePath(gamePath), limit);
+}
+
+FileContents ReadNativePrefix(const std::string& path, std::size_t limit) {
   FileContents contents;
   FileDescriptor file(OpenRegularFile(path));
   if (!file.IsOpen()) {

@@ -60,15 +60,6 @@ void SilenceSynthLog() {
   }
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                  std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
 std::uint32_t BigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
   std::uint32_t value = 0;
   for (int i = 0; i < size; ++i) value = value << 8 | bytes[at + i];
@@ -121,9 +112,9 @@ struct TMediaPlayer::Sequencer final : platform::audio::Source {
 };
 
 std::unique_ptr<TMediaPlayer::Sequencer> TMediaPlayer::Sequencer::Open(const std::string& path) {
-  auto file = ReadWholeFile(path);
-  if (!file || !HasMidiStructure(*file)) return nullptr;
-  std::unique_ptr<Sequencer> sequencer(new Sequencer(std::move(*file)));
+  platform::FileContents file = platform::ReadNativeFile(path, platform::kMediaFileLimit);
+  if (!file.Read() || !HasMidiStructure(file.bytes)) return nullptr;
+  std::unique_ptr<Sequencer> sequencer(new Sequencer(std::move(file.bytes)));
   if (!sequencer->CreateSynth() || !sequencer->LoadSequence()) return nullptr;
   Mixer::Instance().Add(sequencer.get());
   return sequencer;

@@ -1,6 +1,9 @@
 // RIFF file reading. Chunk sizes come from the file and are never trusted: every search
 // stays inside its parent and the file, and positions are computed in 64 bits.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdint>
@@ -64,8 +67,13 @@ HMMIO mmioOpenA(const char* fileName, MMIOINFO* info, DWORD openFlags) {
   if ((openFlags & (MMIO_WRITE | MMIO_READWRITE | MMIO_CREATE)) != 0) return fail(MMIOERR_CANNOTOPEN);
   std::unique_ptr<MmioFile> opened(new (std::nothrow) MmioFile);
   if (!opened) return fail(MMIOERR_OUTOFMEMORY);
-  opened->file.reset(std::fopen(platform::NativePath(fileName).c_str(), "rb"));
-  if (!opened->file) return fail(MMIOERR_FILENOTFOUND);
+  const int regular = platform::OpenRegularFile(platform::NativePath(fileName));
+  if (regular < 0) return fail(errno == ENOENT ? MMIOERR_FILENOTFOUND : MMIOERR_CANNOTOPEN);
+  opened->file.reset(::fdopen(regular, "rb"));
+  if (!opened->file) {
+    ::close(regular);
+    return fail(MMIOERR_CANNOTOPEN);
+  }
   struct stat status {};
   if (fstat(fileno(opened->file.get()), &status) != 0 || !S_ISREG(status.st_mode)) return fail(MMIOERR_CANNOTOPEN);
   opened->size = status.st_size;

@@ -181,6 +181,7 @@ std::vector<std::string> TakeMessageBoxes() { return std::exchange(TheMachine().
 namespace platform::backend {
 
 void Initialize() {}
+void CloseAudio() { Record("CloseAudio"); }
 void Shutdown() {}
 std::string ExeNameUtf8() { return TheMachine().exeName; }
 

@@ -144,10 +144,14 @@ void Initialize() {
   OpenAudio(display);
 }
 
-void Shutdown() {
+void CloseAudio() {
   Display& display = TheDisplay();
   if (display.audio != 0) SDL_CloseAudioDevice(display.audio);
   display.audio = 0;
+}
+
+void Shutdown() {
+  CloseAudio();
   SDL_Quit();
 }
 

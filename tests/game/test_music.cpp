@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstring>
 #include <set>
 
@@ -212,6 +214,32 @@ TEST_F(MusicChoice, LinkBackToAParentFolderIsNotFollowed) {
   for (const auto& name : form->trackNames) found.insert(Normal(name));
   EXPECT_EQ(found, (std::multiset<std::filesystem::path>{Normal(folder.Game("loop\\a\\one.mp3")),
                                                          Normal(folder.Game("loop\\two.mid"))}));
+}
+
+// Neither may hang the title or read without end.
+TEST_F(MusicChoice, AFifoOrAnEndlessDeviceInTheFolderIsSkippedWhenPlayed) {
+  std::filesystem::create_directories(folder.Native("special"));
+  ASSERT_EQ(::mkfifo(folder.Native("special/a.mp3").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", folder.Native("special/z.mid"));
+  WriteSettings(Settings("Settei=2\r\nMusicFolda=" + folder.Game("special") + "\r\n"));
+  StartAndSetUpMusic();
+  ASSERT_EQ(form->trackCount, 2);
+  form->bgmPath = folder.Game("special\\a.mp3");
+  form->StartMp3();
+  form->bgmPath = folder.Game("special\\z.mid");
+  form->StartMidi();
+  EXPECT_NE(form->MediaPlayer1.Mode(), mpPlaying);
+}
+
+TEST_F(MusicChoice, TheFolderIsReadNoDeeperThanTwelveLevels) {
+  std::string path = "deep";
+  for (int level = 1; level <= 13; ++level) {
+    path += "/" + std::to_string(level);
+    Touch(path + "/at" + std::to_string(level) + ".mid");
+  }
+  WriteSettings(Settings("Settei=2\r\nMusicFolda=" + folder.Game("deep") + "\r\n"));
+  StartAndSetUpMusic();
+  EXPECT_EQ(form->trackCount, 12);
 }
 
 using MusicMonitor = MusicTest;

@@ -118,6 +118,20 @@ TEST_F(RenderTextTest, ShorterTextKeepsNothingOfTheLongerOne) {
   EXPECT_EQ(LookOf(*game.texMessage[0]), LookOf(*game.texMessage[1]));
 }
 
+// The player's own meaning can be far longer than a line: the game cuts it, never ends over it.
+TEST_F(RenderTextTest, AMeaningOfFourHundredCharactersIsCutToTheWidestTexture) {
+  TForm1& game = Start();
+  game.AdoptSavedIdiom(0, u"長文熟語", std::u16string(400, u'意'), u"ちょうぶん");
+  game.SplitMeanings();
+  D3DCAPS9 caps;
+  ASSERT_EQ(game.DG.Direct3D()->GetDeviceCaps(game.DG.Adapter(), game.DG.DeviceType(), &caps), D3D_OK);
+  EXPECT_LE(game.texMeaningLine[2]->Width(), caps.MaxTextureWidth);
+  EXPECT_GT(game.texMeaningLine[2]->Width() + 40, caps.MaxTextureWidth) << "cut no shorter than needed";
+  EXPECT_LT(game.meaningLine[2].size(), 400u - 26u);
+  EXPECT_EQ(game.meaningLine[0], std::u16string(13, u'意'));
+  RunFrames(2);
+}
+
 using TitleScreen = GameTest;
 
 // Every text sprite's fully covered texels show its colour exactly, wherever no later sprite

@@ -1,6 +1,7 @@
 // The graphics debug log, the halt switch and the device the component chooses.
 #include <cstdio>
 
+#include "support/halt.h"
 #include "graphics_fixture.h"
 
 namespace {
@@ -82,7 +83,7 @@ using GraphicsDeathTest = GraphicsTest;
 // The game's options: only failure lines, and the first one ends the program after its line.
 TEST_F(GraphicsDeathTest, HaltOnErrorExitsNonZeroAfterWritingItsLine) {
   headless::SetDeviceCreationFails(true);
-  EXPECT_EXIT(Start(dgoHaltOnError | dgoDebugMessage), ::testing::ExitedWithCode(1), "D3DERR_NOTAVAILABLE");
+  EXPECT_HALT(Start(dgoHaltOnError | dgoDebugMessage), "D3DERR_NOTAVAILABLE");
   // Sections indent failure lines too: start-up, window mode, display mode.
   EXPECT_EQ(LogBytes(), NumberedLine(1, 3, "Direct3DDeviceオブジェクトの生成に失敗しました(Error Code = D3DERR_NOTAVAILABLE)"));
 }

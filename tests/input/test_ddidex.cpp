@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/halt.h"
 #include "Ddidex.h"
 #include "input_fixture.h"
 
@@ -235,8 +236,7 @@ std::string ReadAll(const std::string& path) {
 
 TEST_F(DdidexTest, FailureWithHaltEndsTheProgramWithItsLineOnStandardError) {
   input->DebugOption = dioHaltOnError;
-  EXPECT_EXIT(DDIDCheckResult(DIERR_INVALIDPARAM, "DirectInputの作成に失敗しました"), ::testing::ExitedWithCode(1),
-              "DirectInputの作成に失敗しました\\(Error Code\\(80070057\\)\\)");
+  EXPECT_HALT(DDIDCheckResult(DIERR_INVALIDPARAM, "DirectInputの作成に失敗しました"), "DirectInputの作成に失敗しました\\(Error Code\\(80070057\\)\\)");
 }
 
 TEST_F(DdidexTest, ExceptOnErrorRaisesInsteadOfHalting) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/halt.h"
 #include "sound_fixture.h"
 
 namespace {
@@ -104,8 +105,7 @@ TEST_F(SoundTest, FileProblemsNeverHaltButUnsupportedFormatsDo) {
   StartSound(dsoHaltOnError);
   EXPECT_EQ(Load("empty.wav", "").Buffer(), nullptr);
   const std::string adpcm = Riff("WAVE", Chunk("fmt ", Format(2, 1, 44100, 4)) + Chunk("data", "abcd"));
-  EXPECT_EXIT(Load("adpcm.wav", adpcm), ::testing::ExitedWithCode(1),
-              "サウンドバッファの作成に失敗しました\\(Error Code\\(88780064\\)\\)");
+  EXPECT_HALT(Load("adpcm.wav", adpcm), "サウンドバッファの作成に失敗しました\\(Error Code\\(88780064\\)\\)");
 }
 
 TEST_F(SoundTest, OddSizedChunksAreSkippedWithTheirPadByte) {
@@ -167,7 +167,7 @@ TEST_F(SoundTest, ChannelOutsideTheRangeIsReportedWithTheRange) {
   EXPECT_EQ(LastLogMessage(), "チャンネル番号-1は無効です、0～9の範囲で指定してください");
   EXPECT_NE(component.Channel(9), nullptr);
   sound->DebugOption = dsoHaltOnError;
-  EXPECT_EXIT(component.Channel(10), ::testing::ExitedWithCode(1), "チャンネル番号10は無効です、0～9の範囲");
+  EXPECT_HALT(component.Channel(10), "チャンネル番号10は無効です、0～9の範囲");
 }
 
 TEST_F(SoundTest, TwoPlaysInOneFrameStartTheSoundOnceFromTheBeginning) {

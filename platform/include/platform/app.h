@@ -75,6 +75,7 @@ class TApplication {
 
  private:
   void AdoptMainForm(std::unique_ptr<TForm> form);
+  void DestroyMainForm();
   bool DispatchNextMessage(int waitMicroseconds);
   void Idle();
 
@@ -125,6 +126,22 @@ class TForm {
   virtual void FormMouseDown(TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
   virtual void FormMouseMove(TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
 };
+
+// A component ended the program on an error. It leaves through main, so that the window's
+// shutdown runs on the way; main then exits with status 1. Not a std::exception, so that no
+// handler for ordinary errors on the way takes it for one of its own.
+class EProgramHalt {
+ public:
+  explicit EProgramHalt(std::string line) : line_(std::move(line)) {}
+  const std::string& Line() const { return line_; }
+
+ private:
+  std::string line_;
+};
+
+// Puts the line (UTF-8) on standard error and raises EProgramHalt. While the program is
+// already leaving that way, only the line is written.
+void HaltProgram(std::string_view utf8Line);
 
 class EPlatformError : public std::exception {
  public:

@@ -24,8 +24,8 @@ class ComponentLog {
 
   // Appends "debug#00001 ... message" when logging is on.
   void Write(std::string_view message);
-  // Ends the program with a failure status after putting the line on standard error.
-  [[noreturn]] void Halt(std::string_view line) const;
+  // Ends the program (HaltProgram) after putting the line on standard error.
+  void Halt(std::string_view line) const;
 
   // message + "(Error Code(%X))".
   static std::string WithErrorCode(std::string_view message, HRESULT result);

@@ -28,6 +28,8 @@ struct FileContents {
 FileContents ReadFile(std::string_view gamePath, std::size_t limit = kTextFileLimit);
 // At most the first limit bytes, whatever the file's size.
 FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit);
+// ReadFile for a host path (UTF-8, '/').
+FileContents ReadNativeFile(const std::string& nativePath, std::size_t limit);
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath, std::size_t limit = kTextFileLimit);
 
 // Opens a regular file for reading without blocking; -1 (errno set) for anything else.

@@ -185,6 +185,8 @@ Device::Device(IDirect3D9& direct3D, D3DDEVTYPE deviceType, SDL_Renderer* render
     depthStencil_.reset(new OwnedSurface(depthDesc));
   }
   viewport_ = {0, 0, params.BackBufferWidth, params.BackBufferHeight, 0.0f, 1.0f};
+  SDL_RendererInfo info{};
+  softwareRenderer_ = SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE) != 0;
   SetDefaultStates();
   UsePicture();
 }
@@ -466,6 +468,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   // copied instead, texel for pixel.
   AlignedRectangle rectangle;
   if (type == D3DPT_TRIANGLESTRIP && FindAlignedRectangle(vertices_, texture, rectangle)) {
+    if (softwareRenderer_ && ShadeRectangle(textures_[0], rectangle)) return D3D_OK;
     return DrawRectangle(texture, rectangle) == 0 ? D3D_OK : D3DERR_INVALIDCALL;
   }
   const int drawn = SDL_RenderGeometry(renderer_, texture, vertices_.data(), static_cast<int>(vertices_.size()),
@@ -486,6 +489,51 @@ int Device::DrawRectangle(SDL_Texture* texture, const AlignedRectangle& rectangl
   SDL_SetTextureColorMod(texture, 255, 255, 255);
   SDL_SetTextureAlphaMod(texture, 255);
   return drawn;
+}
+
+PixelPipeline Device::Pipeline() const {
+  const auto& stage = stageStates_[0];
+  return {stage[D3DTSS_COLOROP],
+          stage[D3DTSS_COLORARG1],
+          stage[D3DTSS_COLORARG2],
+          stage[D3DTSS_ALPHAOP],
+          stage[D3DTSS_ALPHAARG1],
+          stage[D3DTSS_ALPHAARG2],
+          renderStates_[D3DRS_ALPHATESTENABLE] != 0,
+          renderStates_[D3DRS_ALPHAFUNC],
+          renderStates_[D3DRS_ALPHAREF],
+          renderStates_[D3DRS_ALPHABLENDENABLE] != 0,
+          renderStates_[D3DRS_SRCBLEND],
+          renderStates_[D3DRS_DESTBLEND],
+          renderStates_[D3DRS_BLENDOP]};
+}
+
+// Texel for pixel: the picture's pixels under the sprite are read, shaded as the device would
+// and written back. False leaves the sprite to SDL (scaled, mirrored or unknown states).
+bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle) {
+  const PixelPipeline pipeline = Pipeline();
+  const SDL_FRect& to = rectangle.destination;
+  const SDL_Rect area{static_cast<int>(to.x), static_cast<int>(to.y), static_cast<int>(to.w), static_cast<int>(to.h)};
+  const bool whole = float(area.x) == to.x && float(area.y) == to.y && float(area.w) == to.w && float(area.h) == to.h;
+  const bool texelForPixel = texture == nullptr || (rectangle.source.w == area.w && rectangle.source.h == area.h);
+  if (!CanShade(pipeline) || rectangle.flip != SDL_FLIP_NONE || !whole || !texelForPixel) return false;
+  const SDL_Rect picture{0, 0, static_cast<int>(params_.BackBufferWidth), static_cast<int>(params_.BackBufferHeight)};
+  SDL_Rect shown;
+  if (!SDL_IntersectRect(&area, &picture, &shown)) return true;
+  const auto count = static_cast<std::size_t>(shown.w) * static_cast<std::size_t>(shown.h);
+  texels_.assign(count, 0xFFFFFFFFu);  // no texture samples as opaque white
+  const SDL_Rect source{rectangle.source.x + shown.x - area.x, rectangle.source.y + shown.y - area.y, shown.w, shown.h};
+  if (texture != nullptr && !texture->CopyArgb(source, texels_.data())) return false;
+  const SDL_Color& c = rectangle.colour;
+  const std::uint32_t diffuse = std::uint32_t{c.a} << 24 | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
+  pixels_.assign(count, 0);
+  const int pitch = shown.w * 4;
+  if (ReadsBelow(pipeline, texels_, diffuse) &&
+      SDL_RenderReadPixels(renderer_, &shown, SDL_PIXELFORMAT_ARGB8888, pixels_.data(), pitch) != 0) {
+    return false;
+  }
+  ShadeSpan(pipeline, texels_, diffuse, pixels_);
+  return SDL_UpdateTexture(picture_.get(), &shown, pixels_.data(), pitch) == 0;
 }
 
 }  // namespace platform::d3d9

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "d3d9_blend.h"
 #include "d3d9_texture.h"
 #include "platform/d3d9.h"
 
@@ -101,6 +102,8 @@ class Device final : public IDirect3DDevice9 {
   void ApplyBlendMode(SDL_Texture* texture);
   void ApplyFilter(SDL_Texture* texture);
   int DrawRectangle(SDL_Texture* texture, const AlignedRectangle& rectangle);
+  PixelPipeline Pipeline() const;
+  bool ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle);
   bool BuildVertices(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* vertices, UINT stride);
 
   IDirect3D9& direct3D_;
@@ -122,6 +125,9 @@ class Device final : public IDirect3DDevice9 {
   // Reused between draws: a frame of sprites allocates nothing.
   std::vector<SDL_Vertex> vertices_;
   std::vector<int> indices_;
+  // SDL's software renderer blends sprites its own way: those are shaded here instead.
+  bool softwareRenderer_ = false;
+  std::vector<std::uint32_t> texels_, pixels_;
 };
 
 }  // namespace platform::d3d9

@@ -174,4 +174,17 @@ void Texture::Upload(const RECT& area) {
   SDL_UnlockTexture(picture_.get());
 }
 
+bool Texture::CopyArgb(const SDL_Rect& area, std::uint32_t* out) const {
+  if (levels_.empty()) return false;
+  const Level& level = levels_[0];
+  if (level.bytes.empty() || area.x < 0 || area.y < 0 || UINT(area.x + area.w) > level.width ||
+      UINT(area.y + area.h) > level.height) {
+    return false;
+  }
+  const std::uint8_t* source =
+      level.bytes.data() + std::size_t(area.y) * level.pitch + std::size_t(area.x) * SDL_BYTESPERPIXEL(sdlFormat_);
+  return SDL_ConvertPixels(area.w, area.h, sdlFormat_, source, static_cast<int>(level.pitch),
+                           SDL_PIXELFORMAT_ARGB8888, out, area.w * 4) == 0;
+}
+
 }  // namespace platform::d3d9

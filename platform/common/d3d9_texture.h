@@ -35,6 +35,8 @@ class Texture final : public IDirect3DTexture9 {
   HRESULT UnlockRect(UINT level) override;
 
   SDL_Texture* Picture() const { return picture_.get(); }
+  // The first level's texels of `area` as ARGB8888, row by row; false without a memory copy.
+  bool CopyArgb(const SDL_Rect& area, std::uint32_t* out) const;
 
  private:
   struct Level {

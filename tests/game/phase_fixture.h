@@ -2,6 +2,7 @@
 // A game driven by keys into each of the phases a player sees, the same way every time: the
 // seed and the clock are fixed, and every step goes through the window's own handlers.
 #include <array>
+#include <initializer_list>
 #include <string_view>
 
 #include "game_fixture.h"
@@ -76,14 +77,17 @@ class PhaseTest : public KeyedGameTest {
     headless::SetClockSeed(kSeed);
   }
 
-  // Shoots the round's first idiom into row 0, ball by ball, as the shots would.
-  void PickFirstIdiom() {
-    for (std::int32_t position = 0; position < 4; ++position) {
+  // Shoots the balls carrying these positions of the round's eight characters (the first
+  // idiom's four, then the second's), in this order, as the shots would.
+  void PickPositions(std::initializer_list<std::int32_t> positions) {
+    for (const std::int32_t position : positions) {
       for (int i = 0; i < 8; ++i) {
         if (form->ball[i].active && form->ballCharPos[i] == position) form->PickBall(i);
       }
     }
   }
+
+  void PickFirstIdiom() { PickPositions({0, 1, 2, 3}); }
 
   // The last correct answer of a stage.
   void ClearStage(std::int32_t stage) {

@@ -3,6 +3,7 @@
 // panel text lies on the board painted for it.
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <sstream>
 
 #include "ScreenLayout.h"
@@ -40,7 +41,8 @@ struct Keepout {
   Box box;
 };
 
-class LayoutTest : public PhaseTest, public ::testing::WithParamInterface<PhaseName> {
+// The sprites of one more frame, as the frame routine queued them.
+class QueuedSpritesTest : public PhaseTest {
  protected:
   // The sprites of one more frame, as the frame routine queued them, by the texture's name.
   std::vector<Sprite> QueuedSprites() {
@@ -74,6 +76,16 @@ class LayoutTest : public PhaseTest, public ::testing::WithParamInterface<PhaseN
     return sprites;
   }
 
+  // Where each named sprite of one more frame stands, by name.
+  std::map<std::string, Box> SpritesByName() {
+    std::map<std::string, Box> byName;
+    for (const Sprite& sprite : QueuedSprites()) byName[sprite.name] = sprite.box;
+    return byName;
+  }
+};
+
+class LayoutTest : public QueuedSpritesTest, public ::testing::WithParamInterface<PhaseName> {
+ protected:
   // Where the divider shows: everywhere the boards and the prompt band do not cross it.
   static std::vector<Keepout> DividerSegments() {
     std::vector<Box> crossing{layout::kPromptBand};
@@ -185,5 +197,49 @@ TEST_F(PanelTexts, EveryBuiltInIdiomFitsItsBoards) {
     game.RenderText(*game.texAnswer[0], Sjis(game.IdiomOf(i)), *game.writerLarge);
     EXPECT_LE(layout::kPanelLeft + static_cast<int>(game.texReading[0]->Width()), layout::kRowTextBoards[0].right);
     EXPECT_LE(layout::kPanelLeft + static_cast<int>(game.texAnswer[0]->Width()), layout::kRowTextBoards[0].right);
+  }
+}
+
+using PanelSprites = QueuedSpritesTest;
+
+// A row that spells the other idiom swaps the meanings, so each stays beside its row, and an
+// answered idiom's meaning turns purple.
+TEST_F(PanelSprites, MeaningsFollowTheRowThatAnsweredThemAndTurnPurple) {
+  StartPlaying();
+  auto sprites = SpritesByName();
+  EXPECT_EQ(sprites["meaning line 0"].top, layout::kMeaningTops[0]);
+  EXPECT_EQ(sprites["meaning line 3"].top, layout::kMeaningTops[1]);
+  PickPositions({4, 5, 6, 7});  // the second idiom in the first row
+  ASSERT_EQ(form->rowMatch[0], 1);
+  sprites = SpritesByName();
+  EXPECT_EQ(sprites["meaning line 0"].top, layout::kMeaningTops[1]);
+  EXPECT_EQ(sprites["meaning line 3"].top, layout::kMeaningTops[0]);
+  std::map<std::string, std::uint32_t> colours;
+  for (const TSXQueuedQuad& quad : form->scene->OverlayQueue().Quads()) {
+    if (quad.texture == form->texMeaningLine[0].get()) colours["first"] = quad.corners[0].colour;
+    if (quad.texture == form->texMeaningLine[3].get()) colours["second"] = quad.corners[0].colour;
+  }
+  EXPECT_EQ(colours["first"], 0xFF0000FFu) << "the first idiom is not answered yet";
+  EXPECT_EQ(colours["second"], 0xFF800080u) << "the second idiom is answered";
+}
+
+// A wrong row shows its reading and the idiom it missed only once all eight are picked.
+TEST_F(PanelSprites, WrongRowsShowTheirReadingsOnceTheRoundIsFull) {
+  StartPlaying();
+  PickPositions({0, 1, 2, 4});
+  ASSERT_EQ(form->rowResult[0], 2);
+  auto sprites = SpritesByName();
+  EXPECT_EQ(sprites.count("reading 0"), 0u) << "shown before the round is full";
+  PickPositions({3, 5, 6, 7});
+  ASSERT_EQ(form->rowResult[1], 2);
+  sprites = SpritesByName();
+  for (const int r : {0, 1}) {
+    SCOPED_TRACE(r);
+    const std::string row = std::to_string(r);
+    ASSERT_EQ(sprites.count("reading " + row), 1u);
+    EXPECT_EQ(sprites["reading " + row].left, layout::kPanelLeft);
+    EXPECT_EQ(sprites["reading " + row].top, layout::kReadingTop + layout::kRowTextStep * r);
+    ASSERT_EQ(sprites.count("answer " + row), 1u);
+    EXPECT_EQ(sprites["answer " + row].top, layout::kAnswerTop + layout::kRowTextStep * r);
   }
 }

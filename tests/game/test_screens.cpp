@@ -2,6 +2,7 @@
 #include <functional>
 
 #include "game_fixture.h"
+#include "phase_fixture.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -196,4 +197,22 @@ TEST_F(TitleScreen, PromptAndBallCharactersStandWhereTheFrameRoutinePutsThem) {
   EXPECT_GT(black, 10) << "too little of the black characters shows to judge them";
   EXPECT_GT(white, 10) << "too little of the white characters shows to judge them";
   EXPECT_EQ(wrong, 0) << "texels in the wrong colour";
+}
+
+using ScoreBlink = PhaseTest;
+
+// A new best score makes the score line blink through the game-clear screen; the next game
+// shows it steadily again.
+TEST_F(ScoreBlink, ANewBestBlinksUntilShiftStartsTheNextGame) {
+  StartPlaying();
+  form->score = kDefaultBestScore + 1;
+  form->stage = 2;
+  form->correctCount = 29;
+  PickFirstIdiom();
+  RunFrames(20);
+  ASSERT_TRUE(form->gameCleared);
+  EXPECT_TRUE(form->recordBlink);
+  Press(VK_SHIFT);
+  ASSERT_TRUE(form->playing);
+  EXPECT_FALSE(form->recordBlink) << "the next game's score would blink on";
 }

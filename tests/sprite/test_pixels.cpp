@@ -1,4 +1,6 @@
 // Real pixels from the headless renderer: what the player would see.
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -102,6 +104,82 @@ TEST_F(ScenePixels, HalfClearColourBlendsAtTwoHundredOf255) {
   EXPECT_NEAR(Red(overRed), 55, 1);
   EXPECT_EQ(Green(overRed), 0);
   EXPECT_NEAR(Blue(overRed), 200, 1);
+}
+
+// Every blend mode of the scene against the device's arithmetic, worked out by hand: a texel
+// of alpha 128 and colour (64, 192, 255), and a clear white one, each over (200, 100, 40).
+TEST_F(ScenePixels, EveryBlendModeGivesTheDevicesPixels) {
+  struct Case {
+    std::int32_t mode;
+    D3DCOLOR overHalf, overClear;
+  };
+  const std::array<Case, 6> cases{{{sxbOpaque, 0x40C0FF, 0xFFFFFF},
+                                   {sxbAdditive, 0xE8C4A8, 0xC86428},
+                                   {sxbAlphaBlend, 0x849294, 0xC86428},
+                                   {sxbDarken, 0x961900, 0x000000},
+                                   {sxbMultiply, 0x324B28, 0xC86428},
+                                   {sxbCutOut, 0x40C0FF, 0xC86428}}};
+  auto under = Solid(2, 1, 0xFFC86428);
+  auto texels = NewTexture();
+  texels->SetSize(2, 1);
+  texels->ForEachPixel({0, 0, 2, 1}, [](TDGTexture& t, DWORD, LONG x, LONG) {
+    return DGColorToPixel(x == 0 ? 0x8040C0FF : 0x00FFFFFF, t.Format());
+  });
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const float x = 10.0f * static_cast<float>(i);
+    Queue(*under, x, 20, sxbOpaque, 1, 0);
+    Queue(*texels, x, 20, cases[i].mode, 1, 0);
+  }
+  RenderFrame();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE("blend mode " + std::to_string(cases[i].mode));
+    const int x = 10 * static_cast<int>(i);
+    EXPECT_EQ(Pixel(x, 20), cases[i].overHalf) << std::hex << Pixel(x, 20);
+    EXPECT_EQ(Pixel(x + 1, 20), cases[i].overClear) << std::hex << Pixel(x + 1, 20);
+  }
+}
+
+// Grey at alpha 253 over white is 128.996: the device rounds to 129, not down to 127,
+// whether the alpha is the texel's or the vertex colour's.
+TEST_F(ScenePixels, AlphaBlendingRoundsToTheNearestLevel) {
+  auto white = Solid(1, 1, 0xFFFFFFFF);
+  auto translucent = Solid(1, 1, 0xFD808080);
+  auto opaque = Solid(1, 1, 0xFF808080);
+  Queue(*white, 5, 5, sxbOpaque, 1, 0);
+  Queue(*translucent, 5, 5, sxbAlphaBlend, 1, 0);
+  Queue(*white, 7, 5, sxbOpaque, 1, 0);
+  const auto corners = Corners(*opaque, 0xFDFFFFFF);
+  scene->QueueQuad(7, 5, corners.data(), opaque.get(), sxbAlphaBlend, 0, 1, 0);
+  RenderFrame();
+  EXPECT_EQ(Pixel(5, 5), 0x818181u) << std::hex << Pixel(5, 5);
+  EXPECT_EQ(Pixel(7, 5), 0x818181u) << std::hex << Pixel(7, 5);
+}
+
+// Every alpha level, the texel's and the vertex colour's, against the exact blend in real
+// numbers rounded to the nearest level: grey 0x80 over white.
+TEST_F(ScenePixels, AlphaBlendingIsExactAtEveryLevel) {
+  auto white = Solid(256, 2, 0xFFFFFFFF);
+  auto grey = NewTexture();
+  grey->SetSize(256, 1);
+  grey->ForEachPixel({0, 0, 256, 1}, [](TDGTexture& t, DWORD, LONG x, LONG) {
+    return DGColorToPixel(static_cast<D3DCOLOR>(x) << 24 | 0x808080u, t.Format());
+  });
+  auto opaqueGrey = Solid(1, 1, 0xFF808080);
+  Queue(*white, 0, 0, sxbOpaque, 1, 0);
+  Queue(*grey, 0, 0, sxbAlphaBlend, 1, 0);
+  for (int a = 0; a < 256; ++a) {
+    const auto corners = Corners(*opaqueGrey, static_cast<std::uint32_t>(a) << 24 | 0xFFFFFFu);
+    scene->QueueQuad(static_cast<float>(a), 1, corners.data(), opaqueGrey.get(), sxbAlphaBlend, 0, 1, 0);
+  }
+  RenderFrame();
+  int width = 0, height = 0;
+  const auto frame = headless::ReadFrame(width, height);
+  for (int a = 0; a < 256; ++a) {
+    const double exact = (128.0 * a + 255.0 * (255 - a)) / 255.0;
+    const auto expected = static_cast<D3DCOLOR>(std::lround(exact));
+    ASSERT_EQ(frame[static_cast<size_t>(a)] & 0xFF, expected) << "texel alpha " << a;
+    ASSERT_EQ(frame[static_cast<size_t>(width + a)] & 0xFF, expected) << "vertex alpha " << a;
+  }
 }
 
 TEST_F(ScenePixels, BlackVertexColourTurnsWhiteGlyphsBlack) {

@@ -1,0 +1,136 @@
+#include "d3d9_blend.h"
+
+#include <algorithm>
+#include <array>
+
+namespace platform::d3d9 {
+namespace {
+
+// Alpha first, then red, green, blue: index 0 is alpha in every factor below.
+using Channels = std::array<int, 4>;
+
+Channels Split(std::uint32_t argb) {
+  return {static_cast<int>(argb >> 24), static_cast<int>((argb >> 16) & 0xFF), static_cast<int>((argb >> 8) & 0xFF),
+          static_cast<int>(argb & 0xFF)};
+}
+
+std::uint32_t Join(const Channels& c) {
+  return static_cast<std::uint32_t>(c[0]) << 24 | static_cast<std::uint32_t>(c[1]) << 16 |
+         static_cast<std::uint32_t>(c[2]) << 8 | static_cast<std::uint32_t>(c[3]);
+}
+
+// x · y / 255 to the nearest level, as the device's unorm arithmetic rounds.
+int Product(int x, int y) { return (x * y + 127) / 255; }
+
+bool KnownOp(DWORD op) { return op >= D3DTOP_SELECTARG1 && op <= D3DTOP_MODULATE; }
+bool KnownArg(DWORD arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT || arg == D3DTA_TEXTURE; }
+bool KnownFactor(DWORD factor) { return factor >= D3DBLEND_ZERO && factor <= D3DBLEND_INVDESTCOLOR; }
+
+// Stage 0: "current" is the vertex colour.
+int Argument(DWORD arg, std::size_t c, const Channels& texel, const Channels& diffuse) {
+  return arg == D3DTA_TEXTURE ? texel[c] : diffuse[c];
+}
+
+int StageResult(DWORD op, DWORD arg1, DWORD arg2, std::size_t c, const Channels& texel, const Channels& diffuse) {
+  const int first = Argument(arg1, c, texel, diffuse), second = Argument(arg2, c, texel, diffuse);
+  if (op == D3DTOP_SELECTARG1) return first;
+  if (op == D3DTOP_SELECTARG2) return second;
+  return Product(first, second);
+}
+
+bool PassesAlphaTest(DWORD func, int alpha, int reference) {
+  switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return alpha < reference;
+    case D3DCMP_EQUAL: return alpha == reference;
+    case D3DCMP_LESSEQUAL: return alpha <= reference;
+    case D3DCMP_GREATER: return alpha > reference;
+    case D3DCMP_NOTEQUAL: return alpha != reference;
+    case D3DCMP_GREATEREQUAL: return alpha >= reference;
+    default: return true;
+  }
+}
+
+// A blend factor for channel c, 0..255 standing for 0..1.
+int Factor(DWORD factor, std::size_t c, const Channels& source, const Channels& destination) {
+  switch (factor) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_SRCCOLOR: return source[c];
+    case D3DBLEND_INVSRCCOLOR: return 255 - source[c];
+    case D3DBLEND_SRCALPHA: return source[0];
+    case D3DBLEND_INVSRCALPHA: return 255 - source[0];
+    case D3DBLEND_DESTALPHA: return destination[0];
+    case D3DBLEND_INVDESTALPHA: return 255 - destination[0];
+    case D3DBLEND_DESTCOLOR: return destination[c];
+    case D3DBLEND_INVDESTCOLOR: return 255 - destination[c];
+    default: return 255;
+  }
+}
+
+int BlendChannel(const PixelPipeline& p, std::size_t c, const Channels& source, const Channels& destination) {
+  if (p.blendOp == D3DBLENDOP_MIN) return std::min(source[c], destination[c]);
+  if (p.blendOp == D3DBLENDOP_MAX) return std::max(source[c], destination[c]);
+  const int s = source[c] * Factor(p.sourceBlend, c, source, destination);
+  const int d = destination[c] * Factor(p.destinationBlend, c, source, destination);
+  const int sum = p.blendOp == D3DBLENDOP_SUBTRACT ? s - d : p.blendOp == D3DBLENDOP_REVSUBTRACT ? d - s : s + d;
+  return std::clamp((sum + 127) / 255, 0, 255);
+}
+
+// Texture stage 0 passes the texel through unchanged under an opaque white vertex colour.
+bool PassesTexel(const PixelPipeline& p, std::uint32_t diffuse) {
+  const auto showsTexture = [](DWORD op, DWORD arg1, DWORD arg2) {
+    if (op == D3DTOP_SELECTARG1) return arg1 == D3DTA_TEXTURE;
+    if (op == D3DTOP_SELECTARG2) return arg2 == D3DTA_TEXTURE;
+    return arg1 == D3DTA_TEXTURE || arg2 == D3DTA_TEXTURE;
+  };
+  return diffuse == 0xFFFFFFFFu && showsTexture(p.colourOp, p.colourArg1, p.colourArg2) &&
+         showsTexture(p.alphaOp, p.alphaArg1, p.alphaArg2);
+}
+
+// Plain alpha blending of the texel itself: opaque texels replace the pixel, clear ones leave it.
+bool PlainAlphaBlend(const PixelPipeline& p, std::uint32_t diffuse) {
+  return p.blend && !p.alphaTest && p.sourceBlend == D3DBLEND_SRCALPHA && p.destinationBlend == D3DBLEND_INVSRCALPHA &&
+         p.blendOp == D3DBLENDOP_ADD && PassesTexel(p, diffuse);
+}
+
+}  // namespace
+
+bool ReadsBelow(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse) {
+  if (!p.blend && !p.alphaTest) return false;
+  if (!PlainAlphaBlend(p, diffuse)) return true;
+  return std::any_of(texels.begin(), texels.end(), [](std::uint32_t texel) { return texel < 0xFF000000u; });
+}
+
+// Most texels of a sprite are opaque or clear: those skip the arithmetic.
+void ShadeSpan(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse,
+               std::span<std::uint32_t> pixels) {
+  const bool plain = PlainAlphaBlend(p, diffuse);
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    const std::uint32_t alpha = texels[i] >> 24;
+    if (plain && alpha == 0xFF) {
+      pixels[i] = texels[i];
+    } else if (!plain || alpha != 0) {
+      pixels[i] = Shade(p, texels[i], diffuse, pixels[i]);
+    }
+  }
+}
+
+bool CanShade(const PixelPipeline& p) {
+  return KnownOp(p.colourOp) && KnownOp(p.alphaOp) && KnownArg(p.colourArg1) && KnownArg(p.colourArg2) &&
+         KnownArg(p.alphaArg1) && KnownArg(p.alphaArg2) && KnownFactor(p.sourceBlend) &&
+         KnownFactor(p.destinationBlend) && p.blendOp >= D3DBLENDOP_ADD && p.blendOp <= D3DBLENDOP_MAX;
+}
+
+std::uint32_t Shade(const PixelPipeline& p, std::uint32_t texel, std::uint32_t diffuse, std::uint32_t below) {
+  const Channels t = Split(texel), v = Split(diffuse), destination = Split(below);
+  Channels source{};
+  source[0] = StageResult(p.alphaOp, p.alphaArg1, p.alphaArg2, 0, t, v);
+  for (std::size_t c = 1; c < 4; ++c) source[c] = StageResult(p.colourOp, p.colourArg1, p.colourArg2, c, t, v);
+  if (p.alphaTest && !PassesAlphaTest(p.alphaFunc, source[0], static_cast<int>(p.alphaRef & 0xFF))) return below;
+  if (!p.blend) return Join(source);
+  Channels result{};
+  for (std::size_t c = 0; c < 4; ++c) result[c] = BlendChannel(p, c, source, destination);
+  return Join(result);
+}
+
+}  // namespace platform::d3d9

@@ -2,6 +2,7 @@
 // painter's order.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "Unit1.h"
 #include "platform/timer.h"
@@ -165,7 +166,7 @@ void TForm1::SteerShark() {
 
 void TForm1::PlaceShark() {
   const std::int32_t radius = (screenHeight - 120) / 2;
-  const double radians = sharkAngle * M_PI / 180;
+  const double radians = sharkAngle * std::numbers::pi / 180;
   sharkX = RoundHalfEven(std::sin(radians) * radius) + kFieldCentre - W(*texShark) / 2;
   sharkY = kFieldCentre - RoundHalfEven(std::cos(radians) * radius) - H(*texShark) / 2;
 }

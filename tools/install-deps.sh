@@ -14,6 +14,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev lame sox
   xvfb xauth openbox xdotool wmctrl x11-utils x11-apps
 )
+# --windows: also the cross build (tools/build-windows.sh) and its tests under Wine.
+if [ "${1:-}" = --windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+             binutils-mingw-w64-x86-64 dpkg-dev zip unzip wine64)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

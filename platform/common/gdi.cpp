@@ -193,15 +193,6 @@ struct HDC__ {
 
 namespace {
 
-// The Unicode character of a single-byte or lead × 256 + trail code.
-FT_ULong UnicodeOfCode(UINT code) {
-  std::string bytes;
-  if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
-  bytes.push_back(static_cast<char>(code & 0xFF));
-  const std::u16string text = platform::Cp932ToUtf16(bytes);
-  return text.empty() ? 0 : text[0];
-}
-
 std::vector<UINT> CodesOf(const char* text, int length) {
   std::vector<UINT> codes;
   for (int i = 0; i < length; ++i) {
@@ -239,7 +230,7 @@ void CopyMono(const FT_Bitmap& bitmap, DWORD rowBytes, std::uint8_t* out) {
 
 LONG HFONT__::Advance(UINT code) {
   if (const auto known = advances.find(code); known != advances.end()) return known->second;
-  const FT_GlyphSlot slot = Load(UnicodeOfCode(code));
+  const FT_GlyphSlot slot = Load(platform::UnicodeOfCp932Code(code));
   const LONG advance = slot != nullptr ? Round26Dot6(slot->advance.x) : 0;
   advances.emplace(code, advance);
   return advance;
@@ -295,7 +286,7 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
                        const MAT2*) {
   if (dc == nullptr || dc->font == nullptr || metrics == nullptr) return GDI_ERROR;
   if (format != GGO_BITMAP && format != GGO_GRAY8_BITMAP) return GDI_ERROR;
-  const FT_GlyphSlot slot = dc->font->Load(UnicodeOfCode(character));
+  const FT_GlyphSlot slot = dc->font->Load(platform::UnicodeOfCp932Code(character));
   if (slot == nullptr) return GDI_ERROR;
   if (FT_Render_Glyph(slot, format == GGO_BITMAP ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return GDI_ERROR;
   const FT_Bitmap& bitmap = slot->bitmap;

@@ -1,7 +1,5 @@
-// The real backend: one SDL window, its renderer, its events, the audio device and the clock.
+// The real backend: one SDL window, its renderer, its events and the audio device.
 #include <SDL.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -155,13 +153,6 @@ void Shutdown() {
   SDL_Quit();
 }
 
-std::string ExeNameUtf8() {
-  std::string path(4096, '\0');
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size() - 1);
-  path.resize(length > 0 ? static_cast<size_t>(length) : 0);
-  return path;
-}
-
 void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
   Display& display = TheDisplay();
   if (!display.videoReady || VideoDriverIsInvisible()) {
@@ -262,19 +253,6 @@ void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8) {
 }  // namespace platform::backend
 
 bool platform::audio::OutputAvailable() { return TheDisplay().audio != 0; }
-
-DWORD timeGetTime() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const auto milliseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<DWORD>(milliseconds);
-}
-
-// The host's timers already have millisecond resolution.
-UINT timeBeginPeriod(UINT) { return TIMERR_NOERROR; }
-UINT timeEndPeriod(UINT) { return TIMERR_NOERROR; }
-
-void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 std::uint32_t platform::ClockSeed() {
   return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^ std::random_device{}();

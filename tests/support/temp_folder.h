@@ -1,19 +1,23 @@
 #pragma once
 // A fresh folder for one test, removed with everything in it when the test ends.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 class TempFolder {
  public:
+  // A fresh name, created atomically (the folder must not exist yet), on every host.
   TempFolder() {
-    std::string templ = (std::filesystem::temp_directory_path() / "kotobune-XXXXXX").string();
-    if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      path_ = std::filesystem::temp_directory_path() / ("kotobune-" + std::to_string(entropy()));
+      if (std::filesystem::create_directory(path_)) return;
+    }
+    throw std::runtime_error("no fresh temporary folder");
   }
   ~TempFolder() {
     std::error_code ignored;

@@ -1,9 +1,5 @@
 #include "QDAWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -15,6 +11,8 @@
 
 #include "BytePair.h"
 #include "QDArc.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -42,50 +40,6 @@ void CheckMembers(std::span<const QDAMemberSource> members) {
 
 std::string HostReason() { return std::strerror(errno); }
 
-// Created beside the target; removed again unless committed.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::filesystem::path& target)
-      : target_(target), path_(target.string() + ".XXXXXX"), descriptor_(::mkstemp(path_.data())) {
-    if (descriptor_ < 0) Fail("cannot create a file beside");
-  }
-  ~TemporaryFile() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    if (!committed_) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  void Write(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) Fail("cannot write");
-      bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-  }
-
-  void Commit() {
-    // mkstemp makes the file private; an archive is an ordinary file.
-    if (::fchmod(descriptor_, 0644) != 0 || ::fsync(descriptor_) != 0) Fail("cannot write");
-    const int descriptor = std::exchange(descriptor_, -1);
-    if (::close(descriptor) != 0) Fail("cannot write");
-    if (::rename(path_.c_str(), target_.c_str()) != 0) Fail("cannot replace");
-    committed_ = true;
-  }
-
- private:
-  [[noreturn]] void Fail(const std::string& what) const {
-    const std::string reason = HostReason();
-    throw std::runtime_error(what + " '" + target_.string() + "': " + reason);
-  }
-
-  std::filesystem::path target_;
-  std::string path_;
-  int descriptor_;
-  bool committed_ = false;
-};
-
 }  // namespace
 
 std::vector<std::uint8_t> QDABuildArchive(std::span<const QDAMemberSource> members, bool compress) {
@@ -112,9 +66,12 @@ std::vector<std::uint8_t> QDABuildArchive(std::span<const QDAMemberSource> membe
 }
 
 void WriteFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  TemporaryFile temporary(path);
-  temporary.Write(bytes);
-  temporary.Commit();
+  const std::u8string utf8 = path.u8string();
+  const auto name = platform::Utf8ToCp932(std::string(utf8.begin(), utf8.end()));
+  if (!name) throw std::runtime_error("cannot write '" + path.string() + "': the name has no Shift-JIS form");
+  if (!platform::WriteFileAtomic(*name, bytes)) {
+    throw std::runtime_error("cannot write '" + path.string() + "': " + HostReason());
+  }
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {

@@ -24,4 +24,13 @@ constexpr bool IsCp932LeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// The character of a single-byte code or of lead × 256 + trail; 0 when there is none.
+inline char16_t UnicodeOfCp932Code(unsigned code) {
+  std::string bytes;
+  if (code > 0xFF) bytes.push_back(static_cast<char>(code >> 8));
+  bytes.push_back(static_cast<char>(code & 0xFF));
+  const std::u16string text = Cp932ToUtf16(bytes);
+  return text.empty() ? u'\0' : text[0];
+}
+
 }  // namespace platform

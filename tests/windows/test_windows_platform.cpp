@@ -1,0 +1,90 @@
+// The Windows implementations of files and the clock, where the POSIX tests' links and
+// permission bits have no Windows counterpart.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/timer.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+// "ソフト" in Shift-JIS: the first character's second byte is '\'.
+const std::string kSoftSjis = "\x83\x5c\x83\x74\x83\x67";
+// "曲.mp3" in Shift-JIS.
+const std::string kTrackSjis = "\x8b\xc8.mp3";
+
+std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::map<std::string, int> FindAll(const std::string& pattern, int attr = faAnyFile) {
+  std::map<std::string, int> found;
+  TSearchRec rec;
+  for (int result = FindFirst(pattern, attr, rec); result == 0; result = FindNext(rec)) found[rec.Name] = rec.Attr;
+  FindClose(rec);
+  return found;
+}
+
+}  // namespace
+
+TEST(WindowsFiles, JapaneseNamesAreWrittenReadAndFoundInShiftJis) {
+  TempFolder dir;
+  const std::string folder = dir.Game(kSoftSjis);
+  ASSERT_TRUE(platform::WriteFileAtomic(dir.Game(kTrackSjis), Bytes("mp3")));
+  EXPECT_EQ(platform::ReadFileBytes(dir.Game(kTrackSjis)), Bytes("mp3"));
+  EXPECT_TRUE(FileExists(dir.Game(kTrackSjis)));
+  EXPECT_FALSE(DirectoryExists(dir.Game(kTrackSjis)));
+
+  const auto found = FindAll(dir.Game("*.mp3"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found.begin()->first, kTrackSjis);
+  EXPECT_EQ(found.begin()->second & faDirectory, 0);
+}
+
+TEST(WindowsFiles, FindReportsFoldersOnlyWhenAskedAndMatchesWildcards) {
+  TempFolder dir;
+  dir.Write("a.mp3", "1");
+  dir.Write("b.MP3", "22");
+  dir.Write("readme", "x");
+  std::filesystem::create_directory(dir.Native("sub"));
+  EXPECT_EQ(FindAll(dir.Game("*.*"), faAnyFile & ~faDirectory),
+            (std::map<std::string, int>{{"a.mp3", faArchive}, {"b.MP3", faArchive}, {"readme", faArchive}}));
+  const auto everything = FindAll(dir.Game("*"));
+  EXPECT_EQ(everything.at("sub"), faDirectory);
+  EXPECT_EQ(FindAll(dir.Game("?.mp3")).size(), 1u) << "matching is case-sensitive, as on every host";
+
+  TSearchRec rec;
+  EXPECT_NE(FindFirst(dir.Game("none\\*.*"), faAnyFile, rec), 0);
+  EXPECT_NE(FindNext(rec), 0);
+}
+
+TEST(WindowsFiles, AtomicWriteReplacesAndLeavesNothingBehind) {
+  TempFolder dir;
+  dir.Write("record1.dat", "old");
+  ASSERT_TRUE(platform::WriteFileAtomic(dir.Game("record1.dat"), Bytes("new content")));
+  EXPECT_EQ(dir.Read("record1.dat"), "new content");
+  EXPECT_EQ(FindAll(dir.Game("*"), faAnyFile & ~faDirectory).size(), 1u);
+  EXPECT_FALSE(platform::WriteFileAtomic(dir.Game("missing\\record1.dat"), Bytes("x")));
+  EXPECT_FALSE(platform::ReadFileBytes(dir.Game("missing\\record1.dat")));
+  EXPECT_FALSE(platform::ReadFileBytes(dir.Game("")));  // a folder is no file
+}
+
+TEST(WindowsClock, SleepAdvancesTheMillisecondClock) {
+  ASSERT_EQ(timeBeginPeriod(1), TIMERR_NOERROR);
+  const DWORD before = timeGetTime();
+  Sleep(30);
+  const DWORD elapsed = timeGetTime() - before;
+  EXPECT_GE(elapsed, 29u);
+  EXPECT_LT(elapsed, 1000u);
+  EXPECT_EQ(timeEndPeriod(1), TIMERR_NOERROR);
+}
+
+TEST(WindowsCodePage, CharactersBeyondTheBasicPlaneAreOneQuestionMark) {
+  EXPECT_EQ(platform::Utf16ToCp932(u"a😀b"), "a?b");
+  const char16_t loneSurrogate[] = {u'x', 0xD800, u'y', 0};
+  EXPECT_EQ(platform::Utf16ToCp932(loneSurrogate), "x?y");
+  EXPECT_EQ(platform::Utf8ToCp932Lossy("a😀あ"), "a?\x82\xa0");
+  EXPECT_EQ(platform::Utf8ToCp932("😀.mp3"), std::nullopt);
+  EXPECT_EQ(platform::Cp932ToUtf8("\x8a\xbf"), "漢");
+}

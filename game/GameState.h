@@ -131,4 +131,9 @@ struct GameState {
   // as it is and nothing is saved over it.
   std::string recordUnreadable;
   bool RecordIsKept() const { return !recordUnreadable.empty(); }
+
+  // The title before its prompt: the music is still being set up, no key starts play yet.
+  bool IsBeforeStartPrompt() const { return titlePhase && !startPromptShown; }
+  // The title's resume question waits for Y or N; it is answered once.
+  bool IsResumeQuestionOpen() const { return startPromptShown && resumeState == -1; }
 };

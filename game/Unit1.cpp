@@ -151,7 +151,7 @@ void TForm1::ApplicationEvents1Idle(bool& Done) {
 }
 
 void TForm1::TitlePhaseHousekeeping(bool& passEnded) {
-  if (!titlePhase || startPromptShown) return;
+  if (!IsBeforeStartPrompt()) return;
   titleTicks += 1;
   if (titleTicks >= 20 && !bgmReady && !MusicSetUp()) {
     passEnded = true;

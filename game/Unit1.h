@@ -34,6 +34,7 @@ class TForm1 : public TForm, public GameState {
   void FormKeyDown(WORD& Key, TShiftState Shift) override;
   void FormMouseMove(TShiftState Shift, int X, int Y) override;
   void FormMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void FormDeactivate() override;
 
   void DriveFrame();
   void ResetRound();
@@ -88,6 +89,7 @@ class TForm1 : public TForm, public GameState {
   // True when the row was the stage's last correct answer.
   bool JudgeCorrectRow(int r, int j, DWORD now);
   void JudgeWrongRow(int r, DWORD now);
+  void MarkCorrectRow(int r, int j);
   void RestartAnswerClock(DWORD now);
   void RevealMissedIdioms();
   void RenderReading(int r, int idiom);
@@ -149,6 +151,7 @@ class TForm1 : public TForm, public GameState {
   bool ShiftKey();
   void ContinueAfterStage();
   void ControlKey();
+  void PauseAnswering();
   void YesKey();
   void NoKey();
   void ShowReadyPrompt();

@@ -62,7 +62,7 @@ void TForm1::EscapeKey() {
 
 // False when the key is ignored or the shark was destroyed: the handler ends there.
 bool TForm1::ShiftKey() {
-  if (sharkDying || paused || resumeState == -1) return false;
+  if (sharkDying || paused || resumeState == -1 || IsBeforeStartPrompt()) return false;
   if (resumeState == 2 && playing && correctCount >= 10 && pickCount < 8) {
     gauge = std::max(gauge - 1, 0);
     DrawGauge();
@@ -118,12 +118,21 @@ void TForm1::ContinueAfterStage() {
   DrawGauge();
 }
 
+// Unseen, the answer clock would run out: a row being answered pauses as Ctrl pauses it.
+void TForm1::FormDeactivate() {
+  if (clockRunning) PauseAnswering();
+}
+
+void TForm1::PauseAnswering() {
+  playing = false;
+  StopAnswerClock();
+  paused = true;
+  ShowMessages(u"一時停止中・・・。", u"用事が済んだらCtrlキーを押してください。");
+}
+
 void TForm1::ControlKey() {
   if (clockRunning) {
-    playing = false;
-    StopAnswerClock();
-    paused = true;
-    ShowMessages(u"一時停止中・・・。", u"用事が済んだらCtrlキーを押してください。");
+    PauseAnswering();
   } else if (paused && !quitRequested && !titlePhase) {
     paused = false;
     playing = true;
@@ -139,7 +148,7 @@ void TForm1::YesKey() {
     if (SaveGame()) Close();
     return;
   }
-  if (startPromptShown && savedMarker() >= 0) {
+  if (IsResumeQuestionOpen()) {
     LoadGame();
     resumeState = 1;
     ShowReadyPrompt();
@@ -151,7 +160,7 @@ void TForm1::NoKey() {
     Close();
     return;
   }
-  if (startPromptShown && savedMarker() >= 0) {
+  if (IsResumeQuestionOpen()) {
     stage = 1;
     RenderCounter(*texStage, u"STAGE ", stage);
     resumeState = 2;

@@ -136,6 +136,8 @@ void TForm1::DrawBalls() {
 void TForm1::DrawBallChars() {
   if (!(playing || stageEnded || sharkDying || gameOver || (titlePhase && resumeState != 1))) return;
   for (size_t i = 0; i < ball.size(); ++i) {
+    // An empty text leaves the texture's old glyph in place.
+    if (ballChar[i].empty()) continue;
     DrawSprite(*texBallChar[i], ball[i].x + 3, ball[i].y + 3, i % 4 < 2 ? kBlackInk : kWhite);
   }
 }

@@ -30,9 +30,12 @@ void TForm1::JudgeRow() {
   std::u16string answer;
   for (const TAnswerSlot& slot : answerSlot[r]) answer += slot.ch;
   const auto matched = std::find(question.begin(), question.end(), answer);
+  const int j = static_cast<int>(matched - question.begin());
   if (matched == question.end()) {
     JudgeWrongRow(r, now);
-  } else if (JudgeCorrectRow(r, static_cast<int>(matched - question.begin()), now)) {
+  } else if (stageEnded) {
+    MarkCorrectRow(r, j);
+  } else if (JudgeCorrectRow(r, j, now)) {
     return;
   }
   if (pickCount == 4) {
@@ -43,9 +46,7 @@ void TForm1::JudgeRow() {
 }
 
 bool TForm1::JudgeCorrectRow(int r, int j, DWORD now) {
-  rowResult[r] = 1;
-  rowMatch[r] = j;
-  RenderReading(r, j);
+  MarkCorrectRow(r, j);
   const std::int32_t bonus = TimeBonus(answerTime);
   score += kCorrectPoints + bonus;
   RenderScore();
@@ -67,13 +68,21 @@ bool TForm1::JudgeCorrectRow(int r, int j, DWORD now) {
     LoadArchiveImage(*texJudge, "seikai.bmp");
   }
   // The stage's last answer shows no judgement and starts no clock: the stage is over.
-  if (correctCount >= kCorrectPerStage) {
+  if (correctCount == kCorrectPerStage) {
     EndStage(now);
     return true;
   }
   judgeShownAt = now;
   judgeShown = true;
   return false;
+}
+
+// A shot still in flight when the stage ended may complete one more row: a correct one is
+// only marked, since the stage is already won and its score settled.
+void TForm1::MarkCorrectRow(int r, int j) {
+  rowResult[r] = 1;
+  rowMatch[r] = j;
+  RenderReading(r, j);
 }
 
 // Once the game-over screen is up, a late wrong row still costs, but quietly.

@@ -115,11 +115,19 @@ void SavedGameLayout(Io& io, Saved& saved) {
   io.Int(560, saved.stageStartGauge);
 }
 
+// Earlier builds saved a game begun before the title prompt as stage 0, and a stage that a
+// late row ended a second time with 31 correct rows; both go on as the game they were.
+void MendEarlierSaves(SavedGame& saved) {
+  if (saved.stage == 0) saved.stage = 1;
+  if (saved.stageEnded && saved.correctCount == kStageRows + 1) saved.correctCount = kStageRows;
+}
+
 std::optional<SavedGame> DecodeSavedGame(const RecordBytes& bytes) {
   SavedGame saved;
   RecordReader reader(bytes);
   SavedGameLayout(reader, saved);
   if (!reader.WellFormed()) return std::nullopt;
+  MendEarlierSaves(saved);
   return saved;
 }
 

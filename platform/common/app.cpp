@@ -97,6 +97,9 @@ bool TApplication::DispatchNextMessage(int waitMicroseconds) {
     case Kind::Close:
       form.Close();
       break;
+    case Kind::Deactivate:
+      form.FormDeactivate();
+      break;
   }
   return true;
 }

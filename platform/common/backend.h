@@ -12,7 +12,7 @@
 namespace platform::backend {
 
 struct Message {
-  enum class Kind { KeyDown, MouseDown, MouseMove, Close };
+  enum class Kind { KeyDown, MouseDown, MouseMove, Close, Deactivate };
   Kind kind = Kind::KeyDown;
   WORD key = 0;
   TShiftState shift = 0;

@@ -154,6 +154,7 @@ void PostMouseMove(int x, int y, std::optional<DWORD> at) {
   Post({platform::backend::Message::Kind::MouseMove, 0, 0, mbLeft, x, y}, at);
 }
 void PostClose(std::optional<DWORD> at) { Post({platform::backend::Message::Kind::Close}, at); }
+void PostDeactivate(std::optional<DWORD> at) { Post({platform::backend::Message::Kind::Deactivate}, at); }
 
 WindowState Window() { return TheMachine().window; }
 int CursorCount() { return TheMachine().cursorCount; }

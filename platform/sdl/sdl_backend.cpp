@@ -94,6 +94,9 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && TheDisplay().presenter) {
         TheDisplay().presenter->WindowResized();
       }
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST || event.window.event == SDL_WINDOWEVENT_MINIMIZED) {
+        return Message{Kind::Deactivate};
+      }
       return std::nullopt;
     case SDL_KEYDOWN: {
       const WORD key = VirtualKeyFromSdl(event.key.keysym.sym);

@@ -244,7 +244,80 @@ TEST_F(ControlsPause, CtrlActsOnlyWhileARowIsBeingAnswered) {
   EXPECT_TRUE(game.playing);
 }
 
+// Away from the window nobody can answer: a row under way pauses, nothing else changes.
+TEST_F(ControlsPause, FocusLossWhileARowIsAnsweredPausesAsCtrlDoes) {
+  TForm1& game = StartPlaying();
+  RunFrames(10);
+  headless::PostDeactivate();
+  RunFrames(1);
+  EXPECT_TRUE(game.paused);
+  EXPECT_FALSE(game.playing);
+  EXPECT_FALSE(game.clockRunning);
+  EXPECT_EQ(game.messageText[0], Sjis(kPaused));
+  const std::int32_t used = game.answerTime;
+  EXPECT_GT(used, 0);
+
+  RunFrames(2800);  // seventy seconds unseen
+  EXPECT_EQ(game.answerTime, used);
+  EXPECT_FALSE(game.sharkDying);
+  Press(VK_CONTROL);
+  EXPECT_TRUE(game.playing);
+  EXPECT_TRUE(game.clockRunning);
+}
+
+TEST_F(ControlsPause, FocusLossOnTheTitleBetweenRowsOrAtAQuestionChangesNothing) {
+  const auto expectUnchanged = [&](const char* what) {
+    TForm1& game = *form;
+    const bool playing = game.playing, paused = game.paused, clockRunning = game.clockRunning;
+    const auto messages = game.messageText;
+    const std::int32_t used = game.answerTime;
+    headless::PostDeactivate();
+    RunFrames(1);
+    EXPECT_EQ(game.playing, playing) << what;
+    EXPECT_EQ(game.paused, paused) << what;
+    EXPECT_EQ(game.clockRunning, clockRunning) << what;
+    EXPECT_EQ(game.messageText, messages) << what;
+    EXPECT_EQ(game.answerTime, used) << what;
+  };
+  Start();
+  RunFrames(5);
+  expectUnchanged("music set-up");
+  application.reset();
+  StartAtPrompt();
+  expectUnchanged("start prompt");
+  Press(VK_SHIFT);
+  form->pickCount = 8;
+  form->clockRunning = false;
+  expectUnchanged("between rounds");
+  form->pickCount = 3;
+  form->clockRunning = true;
+  Press(VK_ESCAPE);
+  expectUnchanged("save question");
+  EXPECT_FALSE(application->Terminated());
+}
+
 using ControlsShift = ControlsTest;
+
+TEST_F(ControlsShift, DoesNothingBeforeThePromptAndAfterItStartsStageOneWithMusic) {
+  TForm1& game = Start();
+  for (const int frames : {5, 30, 60}) {  // before, during and after the music set-up
+    RunFrames(frames - headless::FramesPresented());
+    Press(VK_SHIFT);
+    EXPECT_FALSE(game.playing) << frames;
+    EXPECT_TRUE(game.titlePhase) << frames;
+    EXPECT_EQ(game.resumeState, 0) << frames;
+    EXPECT_EQ(game.stage, 0) << frames;
+    EXPECT_EQ(game.question[0], u"") << frames << ": no round drawn";
+  }
+  RunFrames(100 - headless::FramesPresented());
+  ASSERT_TRUE(game.startPromptShown);
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.playing);
+  EXPECT_EQ(game.stage, 1);
+  EXPECT_TRUE(Shows(*game.texStage, u"STAGE 1", *game.writerSmall));
+  EXPECT_TRUE(game.musicOn);
+  EXPECT_FALSE(game.bgmPath.empty());
+}
 
 TEST_F(ControlsShift, MidRoundEarlyInTheStageStartsANewRoundFree) {
   TForm1& game = StartPlaying();
@@ -444,6 +517,33 @@ TEST_F(ControlsResume, NoStartsAfreshAtStageOneAndKeepsTheSavedGame) {
   EXPECT_EQ(game.correctCount, 0);
   EXPECT_EQ(game.answerTime, 0);
   EXPECT_EQ(folder.Read(kRecord), saved);
+}
+
+TEST_F(ControlsResume, OnceAnsweredNeitherYNorNActsAgain) {
+  folder.Write(kRecord, SavedRound());
+  TForm1& loaded = StartAtPrompt();
+  Press(kKeyY);
+  Press(kKeyN);
+  EXPECT_EQ(loaded.resumeState, 1);
+  EXPECT_EQ(loaded.score, 777);
+  EXPECT_EQ(loaded.gauge, 31);
+  EXPECT_EQ(loaded.correctCount, 5);
+  EXPECT_EQ(loaded.stageStartScore, 500);
+  Press(VK_SHIFT);
+  EXPECT_EQ(loaded.question[0], loaded.idiomText[0]) << "the loaded round goes on";
+  EXPECT_EQ(loaded.answerTime, 12000);
+
+  TForm1& afresh = Restart();
+  RunFrames(100);
+  Press(kKeyN);
+  Press(kKeyY);
+  EXPECT_EQ(afresh.resumeState, 2);
+  EXPECT_EQ(afresh.score, 0);
+  EXPECT_EQ(afresh.correctCount, 0);
+  EXPECT_EQ(afresh.gauge, 20);
+  Press(VK_SHIFT);
+  EXPECT_EQ(afresh.answerTime, 0) << "a fresh round, not the saved one";
+  EXPECT_EQ(afresh.score, 0);
 }
 
 TEST_F(ControlsResume, YesAndNoDoNothingWithoutTheQuestion) {

@@ -37,6 +37,39 @@ class FieldTest : public PlayTest {
 
 using SharkSteering = FieldTest;
 
+namespace {
+
+std::vector<std::uint32_t> FramePart(int left, int top, int width, int height) {
+  int frameWidth = 0, frameHeight = 0;
+  const auto frame = headless::ReadFrame(frameWidth, frameHeight);
+  std::vector<std::uint32_t> part;
+  for (int y = top; y < top + height; ++y) {
+    for (int x = left; x < left + width; ++x) part.push_back(frame[static_cast<size_t>(y * frameWidth + x)]);
+  }
+  return part;
+}
+
+}  // namespace
+
+// A restored short idiom leaves balls without a character; their textures still hold a glyph.
+TEST_F(FieldTest, ABallWithoutACharacterShowsNone) {
+  TForm1& game = StartPlay();
+  const int k = 4;
+  for (auto& b : game.ball) b.dx = b.dy = 0;
+  const auto ballArea = [&] {
+    return FramePart(game.ball[k].x, game.ball[k].y, BallWidth(game), BallHeight(game));
+  };
+  game.ballChar[k].clear();
+  RunFrames(1);
+  const auto blank = ballArea();
+  game.RenderText(*game.texBallChar[k], Sjis(u"四"), *game.writerLarge);
+  RunFrames(1);
+  EXPECT_EQ(ballArea(), blank) << "an old glyph shows on a ball with no character";
+  game.ballChar[k] = std::u16string(1, u'四');
+  RunFrames(1);
+  EXPECT_NE(ballArea(), blank) << "the ball's own character must show";
+}
+
 TEST_F(SharkSteering, TurnsWrapsAndPicksItsPicture) {
   TForm1& game = StartPlay();
   struct Case {

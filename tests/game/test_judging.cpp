@@ -2,6 +2,7 @@
 // idioms, the end of a stage and the cleared game with its record.
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "game_fixture.h"
 #include "play_helpers.h"
@@ -244,6 +245,31 @@ TEST_F(StageEnd, ScoreEqualToTheBestIsNoRecordButTheSavedGameIsStillGone) {
   const std::string record = folder.Read("data/record1.dat");
   ASSERT_EQ(record.size(), static_cast<std::size_t>(kRecordSize));
   EXPECT_EQ(Int32At(record, kSavedMarkerOffset), -1);
+}
+
+// Shots still in flight when the stage ended may complete the other row.
+TEST_F(StageEnd, ACorrectRowAfterTheThirtiethEndsNothingAgain) {
+  TForm1& game = StartPlay(2);
+  game.setSavedMarker(4);
+  game.correctCount = 29;
+  game.score = 24900;
+  Answer(game, 0, game.question[0], 30000);
+  ASSERT_TRUE(game.gameCleared);
+  ASSERT_EQ(game.bestScore, 25000);
+  const DWORD clearedAt = game.gameClearTime;
+  std::filesystem::remove(folder.Native("data/record1.dat"));
+  Hush(game);
+  headless::AdvanceTime(2000);
+
+  Answer(game, 1, game.question[1], 1000);
+  EXPECT_EQ(game.rowResult[1], 1) << "the row is still marked";
+  EXPECT_EQ(game.score, 25000);
+  EXPECT_EQ(game.bestScore, 25000);
+  EXPECT_EQ(game.correctCount, 30);
+  EXPECT_EQ(game.gameClearTime, clearedAt) << "the victory music is not put off";
+  EXPECT_FALSE(std::filesystem::exists(folder.Native("data/record1.dat"))) << "the record is written once";
+  EXPECT_FALSE(Played(game, 5));
+  EXPECT_FALSE(Played(game, 2));
 }
 
 using WholeRound = JudgingTest;

@@ -417,7 +417,7 @@ TEST_F(SavedGameValidity, FieldsOutOfRangeOrDisagreeingMakeItInvalid) {
        }},
       {"combo negative", [](std::string& r) { PutInt(r, 540, -1); }},
       {"gauge 51", [](std::string& r) { PutInt(r, 544, 51); }},
-      {"stage 0", [](std::string& r) { PutInt(r, 548, 0); }},
+      {"stage 3", [](std::string& r) { PutInt(r, 548, 3); }},
       {"stage-start gauge 60", [](std::string& r) { PutInt(r, 560, 60); }},
   };
   TForm1& game = Restart();
@@ -440,6 +440,24 @@ TEST_F(SavedGameValidity, UserIdiomNumbersNeedNotExistAnyMore) {
   PutInt(record, 256, kBuiltinIdiomCount + 5000);
   folder.Write(kRecord, record);
   EXPECT_TRUE(Restart().SavedGameIsValid());
+}
+
+// Earlier builds let Shift start a first game at stage 0, and let a late row end a stage a
+// second time; such saves are games of stage 1 with thirty correct rows.
+TEST_F(SavedGameValidity, SavesOfEarlierFaultsAreResumedAsTheGameTheyWere) {
+  std::string stageZero = SavedRecord();
+  PutInt(stageZero, 548, 0);
+  TForm1& fresh = ResumeFrom(stageZero);
+  EXPECT_EQ(fresh.stage, 1);
+  EXPECT_EQ(fresh.score, 12345);
+
+  std::string endedTwice = SavedRecord();
+  PutInt(endedTwice, 548, 1);
+  PutInt(endedTwice, 536, 31);
+  endedTwice[552] = 1;
+  TForm1& ended = ResumeFrom(endedTwice);
+  EXPECT_EQ(ended.correctCount, 30);
+  EXPECT_TRUE(ended.stageEnded);
 }
 
 // What start-up does with the record it reads.

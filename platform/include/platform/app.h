@@ -125,6 +125,8 @@ class TForm {
   virtual void FormKeyDown(WORD& /*Key*/, TShiftState /*Shift*/) {}
   virtual void FormMouseDown(TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
   virtual void FormMouseMove(TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
+  // The window lost the keyboard focus or was minimised.
+  virtual void FormDeactivate() {}
 };
 
 // A component ended the program on an error. It leaves through main, so that the window's

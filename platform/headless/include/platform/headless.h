@@ -34,6 +34,8 @@ void PostKeyDown(WORD key, TShiftState shift = 0, std::optional<DWORD> at = std:
 void PostMouseDown(TMouseButton button, int x, int y, std::optional<DWORD> at = std::nullopt);
 void PostMouseMove(int x, int y, std::optional<DWORD> at = std::nullopt);
 void PostClose(std::optional<DWORD> at = std::nullopt);
+// The window loses the focus (another window was chosen, or it was minimised).
+void PostDeactivate(std::optional<DWORD> at = std::nullopt);
 
 struct WindowState {
   bool open = false;

@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "IdiomTable.h"
@@ -15,7 +17,8 @@ constexpr std::size_t kIdiomLength = 4;
 constexpr int kRoundLength = 2 * kIdiomLength;
 constexpr std::size_t kMeaningLineLength = 13;
 constexpr int kLinesPerMeaning = 3;
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// The report names the first few skipped groups; a player fixes those and runs again.
+constexpr std::size_t kSkippedGroupsNamed = 3;
 
 // As a text list reads a file: CR LF, LF or a lone CR ends a line, and a break at the very
 // end starts no further line. Neither byte can be the second byte of a Shift-JIS character.
@@ -40,24 +43,57 @@ bool IsBlankField(const std::u16string& text) { return text.empty() || text == u
 
 struct UserIdiom {
   std::u16string idiom, meaning, reading;
-  bool IsValid() const { return idiom.size() == kIdiomLength && !IsBlankField(meaning) && !IsBlankField(reading); }
+  // Why the group cannot be asked; nothing when it can.
+  const char* Fault() const {
+    if (idiom.size() != kIdiomLength) return "the idiom is not four characters";
+    if (IsBlankField(meaning) || IsBlankField(reading)) return "the meaning or reading is blank";
+    return nullptr;
+  }
 };
 
-std::vector<UserIdiom> ReadUserIdiomFile(const std::string& gamePath) {
-  const auto bytes = platform::ReadFileBytes(gamePath);
-  if (!bytes) return {};
-  std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-  const bool utf8 = text.starts_with(kUtf8Bom);
-  if (utf8) text.remove_prefix(kUtf8Bom.size());
-  const auto lines = SplitLines(text);
-  if (lines.size() < kFewestUsefulLines) return {};
+struct SkippedGroup {
+  std::size_t line;  // of the idiom, counted from 1
+  const char* fault;
+};
+
+struct UserIdiomFile {
+  bool utf8 = false;
   std::vector<UserIdiom> idioms;
+  std::vector<SkippedGroup> skipped;
+};
+
+std::optional<UserIdiomFile> ReadUserIdiomFile(const std::string& gamePath) {
+  const auto bytes = platform::ReadFileBytes(gamePath);
+  if (!bytes) return std::nullopt;
+  const platform::UserText text =
+      platform::ClassifyUserText({reinterpret_cast<const char*>(bytes->data()), bytes->size()});
+  UserIdiomFile file{text.utf8, {}, {}};
+  const auto lines = SplitLines(text.body);
+  if (lines.size() < kFewestUsefulLines) return file;
   // Trailing lines that do not make a whole group are ignored.
   for (std::size_t i = kHeaderLines; i + kLinesPerGroup <= lines.size(); i += kLinesPerGroup) {
-    UserIdiom group{LineText(lines[i], utf8), LineText(lines[i + 1], utf8), LineText(lines[i + 2], utf8)};
-    if (group.IsValid()) idioms.push_back(std::move(group));
+    UserIdiom group{LineText(lines[i], file.utf8), LineText(lines[i + 1], file.utf8),
+                    LineText(lines[i + 2], file.utf8)};
+    if (const char* fault = group.Fault()) {
+      file.skipped.push_back({i + 1, fault});
+    } else {
+      file.idioms.push_back(std::move(group));
+    }
   }
-  return idioms;
+  return file;
+}
+
+// Skipped groups are otherwise silent: a player who added idioms could not tell why some
+// never come up.
+void ReportUserIdioms(const std::string& gamePath, const UserIdiomFile& file) {
+  std::string skipped;
+  for (std::size_t k = 0; k < file.skipped.size() && k < kSkippedGroupsNamed; ++k) {
+    skipped += (k == 0 ? " (line " : "; line ") + std::to_string(file.skipped[k].line) + ": " + file.skipped[k].fault;
+  }
+  if (!skipped.empty()) skipped += file.skipped.size() > kSkippedGroupsNamed ? "; ...)" : ")";
+  std::fprintf(stderr, "ことぶね: %s (%s): %zu user idioms read, %zu groups skipped%s\n",
+               platform::NativePath(gamePath).c_str(), file.utf8 ? "UTF-8" : "Shift-JIS", file.idioms.size(),
+               file.skipped.size(), skipped.c_str());
 }
 
 template <class BuiltinColumn, class UserColumn>
@@ -131,7 +167,10 @@ void TForm1::BuildBuiltinTable() {
 }
 
 void TForm1::LoadUserIdioms() {
-  const auto idioms = ReadUserIdiomFile(exeDir + Sjis(u"data\\追加問題.txt"));
+  const std::string gamePath = exeDir + Sjis(u"data\\追加問題.txt");
+  const auto file = ReadUserIdiomFile(gamePath);
+  if (file) ReportUserIdioms(gamePath, *file);
+  const std::vector<UserIdiom> idioms = file ? file->idioms : std::vector<UserIdiom>{};
   extraIdiom.clear();
   extraMeaning.clear();
   extraReading.clear();

@@ -76,11 +76,10 @@ std::optional<KeyLine> ParseKeyLine(std::string_view line) {
 class IniDocument {
  public:
   explicit IniDocument(std::string_view content) {
-    if (content.starts_with(kUtf8Bom)) {
-      utf8_ = true;
-      content.remove_prefix(kUtf8Bom.size());
-    }
-    SplitLines(content);
+    const platform::UserText text = platform::ClassifyUserText(content);
+    utf8_ = text.utf8;
+    byteOrderMark_ = text.byteOrderMark;
+    SplitLines(text.body);
   }
 
   bool IsUtf8() const { return utf8_; }
@@ -125,7 +124,7 @@ class IniDocument {
 
   std::vector<std::uint8_t> Serialize() const {
     std::string text;
-    if (utf8_) text.append(kUtf8Bom.begin(), kUtf8Bom.end());
+    if (byteOrderMark_) text.append(kUtf8Bom.begin(), kUtf8Bom.end());
     for (const IniLine& line : lines_) text += line.text + line.ending;
     return {text.begin(), text.end()};
   }
@@ -201,6 +200,7 @@ class IniDocument {
   }
 
   bool utf8_ = false;
+  bool byteOrderMark_ = false;
   std::vector<IniLine> lines_;
   std::string newline_;
 };

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "game_fixture.h"
@@ -106,6 +107,24 @@ TEST_F(IdiomTable, KnownRowsStandAtTheirIndices) {
   EXPECT_EQ(game.idiomMeaning[169], u"悠々自適の生活");
 }
 
+// Saved games store row numbers: a row that moves or changes changes what a saved game asks.
+TEST_F(IdiomTable, AllRowsArePinnedByOneDigest) {
+  TForm1& game = StartWithSeed(1);
+  std::uint64_t digest = 14695981039346656037u;  // 64-bit FNV-1a over every row's three texts
+  const auto add = [&](const std::u16string& text) {
+    for (const char16_t unit : text + u'\u0001') {
+      digest = (digest ^ static_cast<std::uint64_t>(unit)) * 1099511628211u;
+    }
+  };
+  for (int i = 0; i < kBuiltinIdiomCount; ++i) {
+    add(game.idiomText[i]);
+    add(game.idiomReading[i]);
+    add(game.idiomMeaning[i]);
+  }
+  EXPECT_EQ(digest, 9615750825351600556u) << "The built-in idiom table changed (digest " << digest
+                        << "). Update the digest only when the table is changed on purpose.";
+}
+
 using IdiomUserFile = DictionaryTest;
 
 TEST_F(IdiomUserFile, MissingOrShortFileAddsNothing) {
@@ -169,6 +188,57 @@ TEST_F(IdiomUserFile, FileWithUtf8ByteOrderMarkIsReadAsUtf8) {
   TForm1& game = StartWithSeed(1);
   ExpectUserIdioms(game, {u"一期一会"});
   EXPECT_EQ(game.extraReading[0], u"いちごいちえ");
+}
+
+// A Linux editor writes UTF-8 without the mark; the same idioms must come out either way.
+TEST_F(IdiomUserFile, Utf8WithoutTheMarkAndShiftJisGiveTheSameIdiomsAndTheCountLine) {
+  const std::vector<std::u16string> lines{u"一期一会", u"一生に一度の機会", u"いちごいちえ", u"三字熟",
+                                          u"意味",     u"よみ",             u"以心伝心",     u"心が通じる",
+                                          u"いしんでんしん", u"日進月歩", u"",              u"よみ"};
+  WriteUserFile(lines);
+  ::testing::internal::CaptureStderr();
+  TForm1& game = StartWithSeed(1);
+  const std::string shiftJisReport = ::testing::internal::GetCapturedStderr();
+  const auto idioms = game.extraIdiom;
+  const auto meanings = game.extraMeaning;
+  const auto readings = game.extraReading;
+  ExpectUserIdioms(game, {u"一期一会", u"以心伝心"});
+
+  std::string utf8;
+  for (int i = 0; i < 15; ++i) utf8 += "説明の行\n";
+  for (const auto& line : lines) utf8 += platform::Cp932ToUtf8(Sjis(line)) + "\n";
+  WriteUserFileBytes(utf8);
+  ::testing::internal::CaptureStderr();
+  game.LoadUserIdioms();
+  const std::string utf8Report = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(game.extraIdiom, idioms);
+  EXPECT_EQ(game.extraMeaning, meanings);
+  EXPECT_EQ(game.extraReading, readings);
+
+  const std::string counts =
+      ": 2 user idioms read, 2 groups skipped (line 19: the idiom is not four characters; line 25: the "
+      "meaning or reading is blank)\n";
+  EXPECT_NE(shiftJisReport.find("追加問題.txt (Shift-JIS)" + counts), std::string::npos) << shiftJisReport;
+  EXPECT_NE(utf8Report.find("追加問題.txt (UTF-8)" + counts), std::string::npos) << utf8Report;
+  EXPECT_EQ(std::count(utf8Report.begin(), utf8Report.end(), '\n'), 1) << "one line";
+}
+
+// Shift-JIS bytes that happen to form a few valid UTF-8 sequences, or broken UTF-8, stay Shift-JIS.
+TEST_F(IdiomUserFile, OnlyWholeValidUtf8IsReadAsUtf8) {
+  for (const std::string& odd : {std::string("\xE3\x81"), std::string("\xC0\xAF"), std::string("\xED\xA0\x80")}) {
+    std::string bytes;
+    for (int i = 0; i < 15; ++i) bytes += "head\n";
+    bytes += "一期一会\n意味" + odd + "\nよみ\n";  // UTF-8, but for one broken sequence
+    WriteUserFileBytes(bytes);
+    TForm1& game = Start();
+    EXPECT_EQ(game.extraCount, 0) << "read as Shift-JIS, the idiom is not four characters";
+    application.reset();
+  }
+  std::filesystem::remove(folder.Native("data/追加問題.txt"));
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(StartWithSeed(1).extraCount, 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr().find("user idioms"), std::string::npos)
+      << "no file, no report";
 }
 
 using IdiomRound = DictionaryTest;

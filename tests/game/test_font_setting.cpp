@@ -59,6 +59,24 @@ TEST_P(InstalledFace, GoesToTheLargeAndSmallWritersOnly) {
 INSTANTIATE_TEST_SUITE_P(EveryFamilyName, InstalledFace,
                          ::testing::Values(u"IPAGothic", u"IPAゴシック", u"IPAPGothic", u"IPA Pゴシック"));
 
+// A Latin-only family has no kana: it is refused with one line, and the text stays readable.
+TEST_F(FontSetting, FamilyWithoutJapaneseIsRefusedWithOneLine) {
+  const std::vector<std::string> latin{"DejaVu Sans", "Liberation Sans", "Bitstream Vera Sans"};
+  const auto family = std::find_if(latin.begin(), latin.end(), Installed);
+  if (family == latin.end()) GTEST_SKIP() << "no Latin-only family is installed";
+  ::testing::internal::CaptureStderr();
+  StartWithSettings("[Font]\r\nName=" + *family + "\r\n");
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  ExpectWindowFontEverywhere();
+  EXPECT_NE(said.find("ことぶね: the font \"" + *family +
+                      "\" set in settei.ini has no Japanese characters; the default font is used\n"),
+            std::string::npos)
+      << said;
+  EXPECT_TRUE(FontFaceShowsJapanese(Sjis(u"IPAゴシック")));
+  EXPECT_TRUE(FontFaceShowsJapanese(WindowFace()));
+  EXPECT_FALSE(FontFaceShowsJapanese("NoSuchFace"));
+}
+
 TEST_F(FontSetting, SectionAndKeyNamesAreCaseInsensitive) {
   StartWithSettings("[font]\r\nNAME=IPAGothic\r\n");
   EXPECT_EQ(form->writerLarge->Font().Name, "IPAGothic");
@@ -102,8 +120,8 @@ TEST_F(FontSetting, Utf8FileWithByteOrderMarkNamesAJapaneseFace) {
   EXPECT_EQ(form->writerBig->Font().Name, WindowFace());
 }
 
-// Without the mark the same bytes are Shift-JIS, and name nothing installed.
-TEST_F(FontSetting, Utf8FileWithoutByteOrderMarkIsReadAsShiftJis) {
+// A Linux editor leaves the mark out; valid UTF-8 with Japanese in it is still UTF-8.
+TEST_F(FontSetting, Utf8FileWithoutByteOrderMarkNamesTheSameFace) {
   StartWithSettings("[Font]\r\nName=IPAゴシック\r\n");
-  ExpectWindowFontEverywhere();
+  EXPECT_EQ(form->writerLarge->Font().Name, Sjis(u"IPAゴシック"));
 }

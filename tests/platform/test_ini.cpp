@@ -162,6 +162,18 @@ TEST_F(IniTest, Utf8FileWithByteOrderMarkIsReadAndWrittenAsUtf8) {
   EXPECT_EQ(Get(kKyokuSjis, kNamaeSjis), kKyokuSjis);
 }
 
+// As an editor on Linux saves it: no mark, and a write keeps it that way.
+TEST_F(IniTest, Utf8FileWithoutTheMarkIsReadAndWrittenAsUtf8) {
+  SetFile("[曲]\nName=ＭＳ Ｐゴシック\n");
+  EXPECT_EQ(Get(kKyokuSjis, "name"), "\x82\x6c\x82\x72 \x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e");
+  EXPECT_TRUE(Write(kKyokuSjis, kNamaeSjis, kKyokuSjis));
+  EXPECT_EQ(FileText(), "[曲]\nName=ＭＳ Ｐゴシック\n名前=曲\n");
+
+  SetFile("[BGM]\nName=plain\n");  // nothing but ASCII: Shift-JIS, as the game writes
+  EXPECT_TRUE(Write("BGM", kNamaeSjis, kKyokuSjis));
+  EXPECT_EQ(FileText(), "[BGM]\nName=plain\n" + std::string(kNamaeSjis) + "=" + std::string(kKyokuSjis) + "\n");
+}
+
 TEST_F(IniTest, MalformedFilesGiveDefaults) {
   constexpr char kJunk[] = "\x00\xff[\x00]=\x81\n[BGM\n=x\n[]\n";
   SetFile(std::string_view(kJunk, sizeof kJunk - 1));

@@ -18,6 +18,16 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // For text rather than names: characters with no CP932 form and broken UTF-8 become '?'.
 std::string Utf8ToCp932Lossy(std::string_view utf8);
 
+// How a file the player edits is written: a UTF-8 byte-order mark, or valid UTF-8 that holds
+// multi-byte characters (which Shift-JIS text practically never is), makes it UTF-8;
+// everything else is Shift-JIS. `body` is the text after any mark.
+struct UserText {
+  std::string_view body;
+  bool utf8 = false;
+  bool byteOrderMark = false;
+};
+UserText ClassifyUserText(std::string_view bytes);
+
 // The first byte of a two-byte character. Its second byte may look like ASCII ('\', 'A'),
 // so byte scans for separators or letters must step over it.
 constexpr bool IsCp932LeadByte(unsigned char byte) {

@@ -1,6 +1,7 @@
 #pragma once
 // The runtime files the game loads from its data folder.
 #include <array>
+#include <string>
 #include <string_view>
 
 // Sound effects, one per channel: channel i plays kWaveFiles[i].
@@ -24,6 +25,10 @@ inline constexpr std::array<std::string_view, 37> kArchivePictures{
 // The record (best score and saved game) and the user idioms of the saved round.
 inline constexpr const char* kRecordFile = "data\\record1.dat";
 inline constexpr const char* kSavedIdiomFile = "data\\tuika.ini";
+
+// One plain line on standard error for each picture archive or sound effect the game could
+// not use, with the real path and what to do; nothing when all are sound.
+void ReportUnusableGameData(const std::string& exeDir);
 
 inline constexpr std::string_view kOwnMusic = "data\\tamsu01.mp3";
 inline constexpr std::string_view kVictoryMusic = "data\\parade.mp3";

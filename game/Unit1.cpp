@@ -63,6 +63,7 @@ void TForm1::FormCreate() {
   scene = std::make_unique<TSXScene>(DG, "");
   timeBeginPeriod(1);
   exeDir = IncludeTrailingPathDelimiter(ExtractFilePath(Application.ExeName()));
+  ReportUnusableGameData(exeDir);
   CreateWriters();
   CreateTextTextures();
   LoadPictures();

@@ -1,9 +1,11 @@
 // Everything on screen is a texture: pictures from the archive, text rendered whenever it
 // changes, each drawn as one sprite per frame.
+#include <cstdio>
 #include <limits>
 
 #include "GameAssets.h"
 #include "Unit1.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/wingdi.h"
@@ -208,6 +210,12 @@ void TForm1::ApplyFontSetting() {
   const std::string name = GetPrivateProfileStringA("Font", "Name", Sjis(u"ＭＳ Ｐゴシック"), settings);
   for (const std::string& face : InstalledFontFaces()) {
     if (face != name) continue;
+    // A Latin-only family would turn every later text into empty boxes.
+    if (!FontFaceShowsJapanese(face)) {
+      std::fprintf(stderr, "ことぶね: the font \"%s\" set in settei.ini has no Japanese characters; %s\n",
+                   platform::Cp932ToUtf8(face).c_str(), "the default font is used");
+      return;
+    }
     writerLarge->SetFontName(face);
     writerSmall->SetFontName(face);
     return;

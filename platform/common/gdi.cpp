@@ -99,25 +99,35 @@ std::optional<FontFile> FindFamily(const std::string& family, bool bold, bool it
   return MatchFontFile(std::move(pattern));
 }
 
+// Hiragana, katakana and a kanji: a face without them would draw the game's text as boxes.
+bool ShowsKana(const FontFile& file) {
+  FT_Face face = nullptr;
+  bool shows = FT_New_Face(Library(), file.path.c_str(), file.index, &face) == 0;
+  for (const FT_ULong character : {0x3042ul, 0x30A2ul, 0x5B57ul}) {
+    shows = shows && FT_Get_Char_Index(face, character) != 0;
+  }
+  if (face != nullptr) FT_Done_Face(face);
+  return shows;
+}
+
 std::optional<FontFile> FindAnyJapaneseFont(bool bold, bool italic) {
   PatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>(":lang=ja")));
   FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   auto found = MatchFontFile(std::move(pattern));
-  if (!found) return std::nullopt;
   // fontconfig always answers; make sure the answer can show kana.
-  FT_Face face = nullptr;
-  const bool hasKana = FT_New_Face(Library(), found->path.c_str(), found->index, &face) == 0 &&
-                       FT_Get_Char_Index(face, 0x3042) != 0;
-  if (face != nullptr) FT_Done_Face(face);
-  return hasKana ? found : std::nullopt;
+  return found && ShowsKana(*found) ? found : std::nullopt;
+}
+
+std::string AliasedFamily(const std::string& faceUtf8) {
+  for (const auto& [windowsName, installed] : kFaceAliases) {
+    if (windowsName == faceUtf8) return std::string(installed);
+  }
+  return faceUtf8;
 }
 
 FontFile ResolveFace(const std::string& faceUtf8, bool bold, bool italic) {
-  std::string family = faceUtf8;
-  for (const auto& [windowsName, installed] : kFaceAliases) {
-    if (windowsName == faceUtf8) family = installed;
-  }
+  const std::string family = AliasedFamily(faceUtf8);
   if (auto found = FindFamily(family, bold, italic)) return *found;
   if (auto found = FindAnyJapaneseFont(bold, italic)) return *found;
   throw EPlatformError(std::string("no Japanese font is installed; install the Debian package ") +
@@ -307,6 +317,11 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
     CopyGray(bitmap, rowBytes, out);
   }
   return needed;
+}
+
+bool FontFaceShowsJapanese(const std::string& face) {
+  const auto found = FindFamily(AliasedFamily(platform::Cp932ToUtf8(face)), false, false);
+  return found && ShowsKana(*found);
 }
 
 std::vector<std::string> InstalledFontFaces() {

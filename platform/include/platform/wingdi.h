@@ -66,3 +66,5 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
 
 // Every installed family name, localised ones included, in Shift-JIS, sorted.
 std::vector<std::string> InstalledFontFaces();
+// False for a face (Shift-JIS name) that is not installed or has no kana and kanji.
+bool FontFaceShowsJapanese(const std::string& face);

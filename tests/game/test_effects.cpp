@@ -137,11 +137,13 @@ TEST_F(EffectsTest, AllTenStartedInOneFrameMixAsTheirSum) {
   for (const auto& effect : effects) {
     for (std::size_t k = 0; k < effect.size(); ++k) sum[k] += effect[k];
   }
-  for (float& sample : sum) sample = std::clamp(sample, -1.0f, 1.0f);
 
   for (int i = 0; i < 10; ++i) game.DDSD1.Channel(i)->Play();
   const std::vector<float> heard = Left(Listen(static_cast<DWORD>(longest * 1000 / platform::audio::kSampleRate) + 10));
-  EXPECT_GT(Similarity(heard, sum), 0.999);
+  // Ten at once go past full scale: the limiter turns the sum down rather than clipping it.
+  EXPECT_GT(Similarity(heard, sum), 0.98);
+  const auto loudest = std::max_element(heard.begin(), heard.end(), [](float a, float b) { return std::abs(a) < std::abs(b); });
+  EXPECT_LE(std::abs(*loudest), platform::audio::kLimiterCeiling + 1e-6f);
 }
 
 TEST_F(EffectsTest, WithoutAnAudioDeviceTheGameRunsSilent) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -30,18 +32,66 @@ std::vector<float> RenderWith(Mixer& mixer) {
   return out;
 }
 
-TEST(AudioMixer, RenderClearsSumsAndClipsOnlyTheSum) {
+TEST(AudioMixer, RenderClearsAndASumBelowTheCeilingPassesUnchanged) {
   Mixer mixer;
   EXPECT_EQ(RenderWith(mixer), std::vector<float>(16, 0.0f));
-  ConstantSource a(0.8f), b(0.7f), c(-0.6f), d(-2.0f);
+  ConstantSource a(0.8f), b(0.7f), c(-0.6f);
   mixer.Add(&a);
   mixer.Add(&b);
-  for (float sample : RenderWith(mixer)) EXPECT_FLOAT_EQ(sample, 1.0f);
-  // 1.5 - 0.6 is below full scale: clipping happens once, after everything is mixed.
   mixer.Add(&c);
+  // 1.5 - 0.6 is below full scale: only the sum counts, not the sources on the way.
   for (float sample : RenderWith(mixer)) EXPECT_FLOAT_EQ(sample, 0.9f);
-  mixer.Add(&d);
-  for (float sample : RenderWith(mixer)) EXPECT_FLOAT_EQ(sample, -1.0f);
+}
+
+// Music on the left, an effect on the right: what the limiter does to one, it does to the other.
+class SideSource : public Source {
+ public:
+  SideSource(int channel, double frequency) : channel_(channel), frequency_(frequency) {}
+  void MixInto(float* mix, int frames) override {
+    for (int i = 0; i < frames; ++i, ++t_) mix[i * kChannels + channel_] += At(t_);
+  }
+  float At(long t) const {
+    return level * static_cast<float>(std::sin(2 * 3.14159265358979 * frequency_ * t / platform::audio::kSampleRate));
+  }
+  float level = 0.0f;
+
+ private:
+  int channel_;
+  double frequency_;
+  long t_ = 0;
+};
+
+TEST(AudioMixer, ALoudSumIsTurnedDownAsAWholeNeverClippedAndComesBack) {
+  Mixer mixer;
+  SideSource music(0, 440), effect(1, 1000);
+  ConstantSource bed(0.4f);  // both sides: music and effect overlap on each channel
+  music.level = 0.5f;
+  effect.level = 0.9f;
+  mixer.Add(&music);
+  mixer.Add(&effect);
+  mixer.Add(&bed);
+  std::vector<float> out(441 * kChannels);
+  long t = 0;
+  float loudest = 0.0f;
+  for (int block = 0; block < 20; ++block, t += 441) {
+    mixer.Render(out.data(), 441);
+    for (int i = 0; i < 441; ++i) {
+      const float left = out[i * kChannels], right = out[i * kChannels + 1];
+      loudest = std::max({loudest, std::abs(left), std::abs(right)});
+      // Left / (music + bed) and right / (effect + bed) are the same gain.
+      const float leftSum = music.At(t + i) + 0.4f, rightSum = effect.At(t + i) + 0.4f;
+      if (std::abs(leftSum) < 0.05f || std::abs(rightSum) < 0.05f) continue;
+      const float leftGain = left / leftSum, rightGain = right / rightSum;
+      ASSERT_NEAR(leftGain, rightGain, 1e-3f) << "block " << block << ", frame " << i;
+    }
+  }
+  EXPECT_LE(loudest, platform::audio::kLimiterCeiling + 1e-6f);
+  EXPECT_GT(loudest, 0.9f) << "turned down only as far as needed";
+
+  effect.level = 0.0f;
+  for (int block = 0; block < 30; ++block) mixer.Render(out.data(), 441);  // 0.3 s
+  mixer.Render(out.data(), 441);
+  EXPECT_FLOAT_EQ(out[0 * kChannels + 1], 0.4f) << "the gain is back to 1 once the effect is over";
 }
 
 TEST(AudioMixer, SourceAddedTwiceIsHeardOnceAndRemoveSilencesIt) {

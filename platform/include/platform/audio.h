@@ -9,6 +9,8 @@ namespace platform::audio {
 
 constexpr int kSampleRate = 44100;
 constexpr int kChannels = 2;
+// The loudest sample the mixer gives out; a louder sum is turned down, never clipped.
+constexpr float kLimiterCeiling = 0.98f;
 
 class Source {
  public:
@@ -23,13 +25,16 @@ class Mixer {
 
   void Add(Source* source);
   void Remove(Source* source);
-  // Clears `out` and mixes every source into it, clipped to -1..1.
+  // Clears `out` and mixes every source into it, held below kLimiterCeiling by a limiter.
   void Render(float* out, int frames);
   std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(mutex_); }
 
  private:
+  void Limit(float* out, int frames);
+
   std::recursive_mutex mutex_;
   std::vector<Source*> sources_;
+  float gain_ = 1.0f;
 };
 
 // True when an audio device is open (the backend decides); without one the game is silent.

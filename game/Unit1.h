@@ -79,6 +79,7 @@ class TForm1 : public TForm, public GameState {
   void UpdateExplosions();
   void ShowGameOver();
   void DrawJudgementAndBanner();
+  void DrawScoreLines();
   RECT BallRect(const TGameObject& b) const;
   void SeparateFromOtherBalls(int a);
   void KeepInsidePool(int a);
@@ -171,7 +172,6 @@ class TForm1 : public TForm, public GameState {
   void RenderMessages();
   void DrawBalls();
   void DrawBallChars();
-  void DrawScoreLines();
   void DrawLeftPanel();
   void DrawPrompts();
   void DrawTitle();

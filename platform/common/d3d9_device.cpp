@@ -230,7 +230,10 @@ void Device::SetDefaultStates() {
 // The backend draws the picture onto the display at Present; every other draw goes into it.
 void Device::UsePicture() { SDL_SetRenderTarget(renderer_, picture_.get()); }
 
-HRESULT Device::TestCooperativeLevel() { return backend::DeviceLost() ? D3DERR_DEVICELOST : D3D_OK; }
+HRESULT Device::TestCooperativeLevel() {
+  backend::Trace("TestCooperativeLevel");
+  return backend::DeviceLost() ? D3DERR_DEVICELOST : D3D_OK;
+}
 
 HRESULT Device::GetDirect3D(IDirect3D9** direct3D) {
   if (direct3D == nullptr) return D3DERR_INVALIDCALL;
@@ -278,6 +281,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage,
 }
 
 HRESULT Device::BeginScene() {
+  backend::Trace("BeginScene");
   if (inScene_) return D3DERR_INVALIDCALL;
   inScene_ = true;
   UsePicture();
@@ -285,12 +289,14 @@ HRESULT Device::BeginScene() {
 }
 
 HRESULT Device::EndScene() {
+  backend::Trace("EndScene");
   if (!inScene_) return D3DERR_INVALIDCALL;
   inScene_ = false;
   return D3D_OK;
 }
 
 HRESULT Device::Present(const RECT*, const RECT*, HWND, const void*) {
+  backend::Trace("Present");
   if (backend::DeviceLost()) return D3DERR_DEVICELOST;
   backend::PresentPicture(picture_.get());
   UsePicture();

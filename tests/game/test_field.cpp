@@ -434,3 +434,111 @@ TEST_F(Losing, AnswerClockUpdatesEveryFortyFramesAndEndsAtSixtySeconds) {
 }
 
 }  // namespace
+
+// The slot of a picked ball may lie under a second shot in the same update.
+TEST_F(Picking, OneBallIsPickedOnceInOneUpdateEvenWhereItsSlotMeetsTheNextShot) {
+  TForm1& game = StartPlay();
+  game.pickCount = 4;  // the next slot is row 1's first, at (480, 183)
+  Isolate(game, 5, 470, 183);
+  game.shot[3] = TGameObject{478, 185, 0, 0, 0, true, 0};
+  game.shot[4] = game.shot[3];
+  game.CatchShots(5);
+  EXPECT_EQ(game.pickCount, 5);
+  EXPECT_EQ(game.slotBall[1][1], -1);
+  EXPECT_TRUE(game.shot[4].active) << "the second shot flies on";
+}
+
+// Numbers that scoring and danger rest on, pinned where a silent change would shift play.
+TEST_F(BallMotion, PoolRimLiesTwoHundredTenFromTheCentre) {
+  TForm1& game = StartPlay();
+  const std::int32_t w = BallWidth(game), h = BallHeight(game);
+  const std::int32_t reach = 210 - w / 2;
+  Isolate(game, 0, 240 - w / 2, 240 + reach - 1 - h / 2);
+  game.KeepInsidePool(0);
+  EXPECT_EQ(game.ball[0].y, 240 + reach - 1 - h / 2) << "inside the rim";
+  Isolate(game, 0, 240 - w / 2, 240 + reach - h / 2);
+  game.KeepInsidePool(0);
+  EXPECT_EQ(game.ball[0].y, 240 + reach - h / 2 - 5) << "on the rim: pushed back";
+}
+
+TEST_F(SharkContactTest, HitBoxIsTheSharkPictureInsetByFifteen) {
+  TForm1& game = StartWithBallOnShark();
+  game.playing = false;
+  const std::int32_t bw = BallWidth(game), bh = BallHeight(game);
+  const std::int32_t middleY = game.sharkY + SharkHeight(game) / 2 - bh / 2;
+  const auto touches = [&](std::int32_t x, std::int32_t y) {
+    Isolate(game, 0, x, y);
+    game.SharkContactDestroysShark(0);
+    return game.ball[0].x != x || game.ball[0].y != y;
+  };
+  const std::int32_t left = game.sharkX + 15, right = game.sharkX + SharkWidth(game) - 15;
+  const std::int32_t top = game.sharkY + 15, middleX = game.sharkX + SharkWidth(game) / 2 - bw / 2;
+  EXPECT_FALSE(touches(left - bw, middleY));
+  EXPECT_TRUE(touches(left - bw + 1, middleY));
+  EXPECT_FALSE(touches(right, middleY));
+  EXPECT_TRUE(touches(right - 1, middleY));
+  EXPECT_FALSE(touches(middleX, top - bh));
+  EXPECT_TRUE(touches(middleX, top - bh + 1));
+}
+
+TEST_F(FieldTest, JudgementAndHurtExplosionLastOneSecondAndTheScoreBlinksEvery300Milliseconds) {
+  TForm1& game = StartPlay();
+  const DWORD now = headless::Now();
+  for (const DWORD age : {1000u, 1001u}) {
+    game.judgeShown = true;
+    game.judgeShownAt = now - age;
+    game.DrawJudgementAndBanner();
+    EXPECT_EQ(game.judgeShown, age == 1000) << "judgement " << age << " ms old";
+    game.explosion[0] = TGameObject{100, 100, 0, 0, 0, true, 0};
+    game.explosionStart[0] = now - age;
+    game.UpdateExplosions();
+    EXPECT_EQ(game.explosion[0].active, age == 1000) << "explosion " << age << " ms old";
+  }
+  for (const DWORD age : {299u, 300u}) {
+    game.recordBlink = true;
+    game.recordBlinkOn = true;
+    game.recordBlinkAt = now - age;
+    game.DrawScoreLines();
+    EXPECT_EQ(game.recordBlinkOn, age == 299) << "blink " << age << " ms after the last";
+  }
+}
+
+TEST_F(FieldTest, GaugeFillsInProportionToFifty) {
+  TForm1& game = StartPlay();
+  TDGTexture& bar = *game.texGage;
+  const auto colourAt = [&](UINT x) {
+    D3DLOCKED_RECT locked;
+    EXPECT_TRUE(bar.LockRect(0, nullptr, locked, D3DLOCK_READONLY));
+    const auto* row = static_cast<const std::uint8_t*>(locked.pBits) + std::size_t{bar.Height() / 2} * locked.Pitch;
+    const D3DCOLOR colour = DGPixelToColor(DGReadPixel(row + x * bar.BytesPerPixel(), bar.BytesPerPixel()), bar.Format());
+    bar.UnlockRect();
+    return colour & 0xFFFFFF;
+  };
+  const UINT w = bar.Width();
+  for (const std::int32_t gauge : {1, 20, 37, 49}) {
+    game.gauge = gauge;
+    game.DrawGauge();
+    const UINT filled = (w - 6) * static_cast<UINT>(gauge) / 50;
+    EXPECT_EQ(colourAt(2), 0x00FF00u) << gauge << ": frame";
+    EXPECT_EQ(colourAt(3 + filled - 1), 0xFF0000u) << gauge << ": last red";
+    EXPECT_EQ(colourAt(3 + filled), 0x000000u) << gauge << ": first black";
+  }
+}
+
+TEST_F(Losing, TheFlyingExplosionEndsTheGameOnlyOnceWhollyPastAnEdge) {
+  TForm1& game = StartPlay();
+  const std::int32_t w = static_cast<std::int32_t>(game.texGOBakuhatu->Width());
+  const std::int32_t h = static_cast<std::int32_t>(game.texGOBakuhatu->Height());
+  struct Case {
+    std::int32_t x, y, dx, dy;
+    bool over;
+  };
+  for (const Case& c : {Case{639, 100, 1, 0, false}, Case{640, 100, 1, 0, true}, Case{-w + 1, 100, -1, 0, false},
+                        Case{-w, 100, -1, 0, true}, Case{100, -h + 1, 0, -1, false}, Case{100, -h, 0, -1, true},
+                        Case{100, 479, 0, 1, false}, Case{100, 480, 0, 1, true}}) {
+    game.gameOver = false;
+    game.explosion[0] = TGameObject{c.x, c.y, c.dx, c.dy, 0, true, 1};
+    game.UpdateExplosions();
+    EXPECT_EQ(game.gameOver, c.over) << c.x << "," << c.y;
+  }
+}

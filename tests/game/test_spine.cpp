@@ -124,6 +124,39 @@ TEST_F(StartUp, WritesNoDataFile) {
   EXPECT_EQ(present, expected);
 }
 
+// Seeded after the first round reset, every run would open with the same title balls.
+TEST_F(StartUp, RandomSeedIsTakenBeforeTheFirstRoundReset) {
+  const auto speeds = [&](std::uint32_t seed) {
+    application.reset();
+    headless::SetClockSeed(seed);
+    TForm1& game = Start();
+    std::vector<std::int32_t> all;
+    for (const TGameObject& b : game.ball) all.insert(all.end(), {b.dx, b.dy});
+    return all;
+  };
+  EXPECT_NE(speeds(1), speeds(2));
+}
+
+// A key pumped by the game frame shows where the frame runs between begin and render.
+TEST_F(StartUp, EachFrameChecksTheDeviceBeginsRunsTheGameRendersEndsAndPresentsInOrder) {
+  TForm1& game = Start();
+  RunFrames(30);
+  ASSERT_TRUE(game.musicOn);
+  headless::PostKeyDown('Z');
+  headless::StartTrace();
+  game.DriveFrame();
+  std::vector<std::string> steps;
+  for (std::string call : headless::TakeTrace()) {
+    if (call.rfind("DrawPrimitiveUP", 0) == 0) call = "DrawPrimitiveUP";
+    const std::set<std::string> wanted{"TestCooperativeLevel", "BeginScene", "vbmp3_stop", "DrawPrimitiveUP",
+                                       "EndScene", "Present"};
+    if (wanted.count(call) != 0 && (steps.empty() || steps.back() != call)) steps.push_back(call);
+  }
+  const std::vector<std::string> expected{"TestCooperativeLevel", "BeginScene", "vbmp3_stop", "DrawPrimitiveUP",
+                                          "EndScene",             "Present"};
+  EXPECT_EQ(steps, expected);
+}
+
 using TitlePhase = GameTest;
 
 TEST_F(TitlePhase, MusicSetUpAtFrameTwentyAndShiftPromptAtFrameHundred) {

@@ -13,6 +13,8 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev lame sox
   xvfb xauth openbox xdotool wmctrl x11-utils x11-apps
+  # installing: the desktop files' validators, the manual page's checker, the Debian package
+  desktop-file-utils appstream man-db dpkg-dev file
 )
 # --windows: also the cross build (tools/build-windows.sh) and its tests under Wine.
 if [ "${1:-}" = --windows ]; then

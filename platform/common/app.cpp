@@ -5,6 +5,7 @@
 
 #include "backend.h"
 #include "platform/codepage.h"
+#include "platform/places.h"
 #include "platform/tasks.h"
 
 namespace {
@@ -24,7 +25,18 @@ TApplication::~TApplication() {
   platform::backend::Shutdown();
 }
 
-void TApplication::Initialize() { platform::backend::Initialize(); }
+// Decided once at start-up, before any component names a file.
+void TApplication::Initialize() {
+  platform::backend::Initialize();
+  platform::Places places = platform::FindPlaces(platform::backend::ExeNameUtf8());
+  std::string problem;
+  if (!platform::PreparePlayerFolders(places, problem)) {
+    std::fprintf(stderr, "ことぶね: %s; nothing can be saved\n", problem.c_str());
+  }
+  platform::UsePlaces(std::move(places));
+}
+
+void platform::SetWindowMode(WindowMode mode) { backend::SetWindowMode(mode); }
 
 std::string TApplication::ExeName() const {
   return platform::Utf8ToCp932(platform::backend::ExeNameUtf8()).value_or(std::string{});

@@ -14,6 +14,7 @@
 
 #include "file_names.h"
 #include "platform/codepage.h"
+#include "platform/places.h"
 
 namespace {
 
@@ -245,7 +246,7 @@ std::string NativePath(std::string_view gamePath) {
   // Converted first: in CP932 a '\' byte may be the second half of a character.
   std::string native = Cp932ToUtf8(gamePath);
   std::replace(native.begin(), native.end(), '\\', '/');
-  return native;
+  return PlacedPath(CurrentPlaces(), std::move(native));
 }
 
 FileContents ReadNativePrefix(const std::string& path, std::size_t limit);

@@ -238,6 +238,9 @@ void SetDisplayMode(bool fullScreen, int width, int height) {
   Record(fullScreen ? "FullScreen" : "Windowed");
 }
 
+// Tests drive the game's own display requests; the player's preference is for real screens.
+void SetWindowMode(WindowMode) {}
+
 int DisplayWidth() {
   const Machine& machine = TheMachine();
   return machine.window.fullScreen ? machine.window.width : machine.desktopWidth;

@@ -1,6 +1,7 @@
 // The real backend: one SDL window, its renderer, its events and the audio device.
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +26,8 @@ struct Display {
   SDL_AudioDeviceID audio = 0;
   bool videoReady = false;
   std::string videoError;
-  bool fullScreen = false;
+  bool fullScreen = false;  // as the game asked; the player may prefer a window
+  bool playerWantsWindow = false;
   int modeWidth = 0, modeHeight = 0;
   int cursorCount = 0;
   bool deviceLost = false;
@@ -83,6 +85,34 @@ platform::present::Point PicturePoint(int x, int y) {
   return display.presenter ? display.presenter->PictureFromWindow(x, y) : platform::present::Point{x, y};
 }
 
+// A window of the picture at twice its size, or the largest whole multiple that fits.
+int WindowScale(SDL_Window* window, int width, int height) {
+  constexpr int kPreferredScale = 2;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &usable) != 0) return 1;
+  return std::clamp(std::min(usable.w / width, usable.h / height), 1, kPreferredScale);
+}
+
+// The game's full screen becomes a window when the player asks for one; the presenter
+// letterboxes the picture into whichever size the window has, and maps the pointer back.
+void ApplyWindowMode(Display& display) {
+  if (display.window == nullptr) return;
+  const bool coverScreen = display.fullScreen && !display.playerWantsWindow;
+  SDL_SetWindowFullscreen(display.window, coverScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (!coverScreen) {
+    const int scale = display.fullScreen ? WindowScale(display.window, display.modeWidth, display.modeHeight) : 1;
+    SDL_SetWindowSize(display.window, scale * display.modeWidth, scale * display.modeHeight);
+    SDL_SetWindowPosition(display.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  }
+  display.presenter->SetPictureSize({display.modeWidth, display.modeHeight});
+  display.presenter->WindowResized();
+}
+
+bool IsAltEnter(const SDL_KeyboardEvent& key) {
+  return key.repeat == 0 && (key.keysym.sym == SDLK_RETURN || key.keysym.sym == SDLK_KP_ENTER) &&
+         (key.keysym.mod & KMOD_ALT) != 0;
+}
+
 std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
   using platform::backend::Message;
   using Kind = Message::Kind;
@@ -99,6 +129,11 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
       }
       return std::nullopt;
     case SDL_KEYDOWN: {
+      if (IsAltEnter(event.key)) {
+        TheDisplay().playerWantsWindow = !TheDisplay().playerWantsWindow;
+        ApplyWindowMode(TheDisplay());
+        return std::nullopt;
+      }
       const WORD key = VirtualKeyFromSdl(event.key.keysym.sym);
       if (key == 0) return std::nullopt;
       return Message{Kind::KeyDown, key, ShiftStateFromSdl(event.key.keysym.mod, SDL_GetMouseState(nullptr, nullptr))};
@@ -210,12 +245,10 @@ void SetDisplayMode(bool fullScreen, int width, int height) {
   display.fullScreen = fullScreen;
   display.modeWidth = width;
   display.modeHeight = height;
-  if (display.window == nullptr) return;
-  SDL_SetWindowFullscreen(display.window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-  if (!fullScreen) SDL_SetWindowSize(display.window, width, height);
-  display.presenter->SetPictureSize({width, height});
-  display.presenter->WindowResized();
+  ApplyWindowMode(display);
 }
+
+void SetWindowMode(WindowMode mode) { TheDisplay().playerWantsWindow = mode == WindowMode::Window; }
 
 int DisplayWidth() {
   const Display& display = TheDisplay();

@@ -3,6 +3,7 @@
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
 # and pids+=(PID) for anything to stop.
+# Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
 work=$(mktemp -d)
 pids=()
 # Waits for each process too: an X server still dying would remove the socket of a new
@@ -25,7 +26,7 @@ start_x_server() {
     display=$((100 + RANDOM % 800))
     [ -e "/tmp/.X${display}-lock" ] && continue
     # No reset when the last client leaves: a probe leaving must not take the display away.
-    Xvfb ":$display" -screen 0 1280x720x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
+    Xvfb ":$display" -screen 0 "${xvfb_screen:-1280x720x24}" -nolisten tcp -noreset 2>"$work/xvfb.log" &
     local server=$!
     for _ in $(seq 50); do
       if xdpyinfo -display ":$display" >/dev/null 2>&1; then

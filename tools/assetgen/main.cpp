@@ -13,7 +13,8 @@ constexpr const char* kUsage =
     "  assetgen pictures OUT_DIR ARCHIVE QDATOOL [OVERRIDE_DIR [PREVIEW.png]]\n"
     "  assetgen effects DESCRIPTION OUT_DIR\n"
     "  assetgen music SCORE OUT.mid OUT.wav SOUNDFONT\n"
-    "  assetgen text UTF8_SOURCE SHIFT_JIS_TARGET\n";
+    "  assetgen text UTF8_SOURCE SHIFT_JIS_TARGET\n"
+    "  assetgen icon OUT_DIR\n";
 
 int Run(const std::vector<std::string>& args) {
   if (args.empty()) throw std::invalid_argument("no command");
@@ -27,6 +28,8 @@ int Run(const std::vector<std::string>& args) {
     assetgen::GenerateMusic(args[1], args[2], args[3], args[4]);
   } else if (command == "text" && args.size() == 3) {
     assetgen::GenerateShiftJisText(args[1], args[2]);
+  } else if (command == "icon" && args.size() == 2) {
+    assetgen::GenerateIcon(args[1]);
   } else {
     throw std::invalid_argument("bad command line");
   }

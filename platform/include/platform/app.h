@@ -42,6 +42,13 @@ constexpr int SHIFTJIS_CHARSET = 128;
 
 class TForm;
 
+namespace platform {
+// How the player wants the game shown (the command line): on the whole screen, as the game
+// asks, or in a window of the picture's size times a whole factor.
+enum class WindowMode { FullScreen, Window };
+void SetWindowMode(WindowMode mode);
+}  // namespace platform
+
 class TApplication {
  public:
   TApplication();

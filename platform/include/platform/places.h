@@ -1,0 +1,47 @@
+#pragma once
+// Where the game's names land. The game names every file beside its program ("data\..."
+// and its logs); installed, those names are spread over the installed data folder and the
+// player's own folders. Portable (a writable data folder beside the program, as in a build
+// folder), every name stays where the game says.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The folder name under the player's XDG folders.
+inline constexpr std::string_view kPlayerFolderName = "kotobune";
+
+// The variables the player's folders come from; empty when unset.
+struct PlayerEnvironment {
+  std::string home, dataHome, configHome, stateHome;
+  static PlayerEnvironment FromProcess();
+};
+
+// Native (UTF-8) folders, each ending in '/'.
+struct Places {
+  std::string program;       // the executable's folder
+  std::string installed;     // the game's own files; empty in portable mode
+  std::string playerData;    // record and saved idioms, and the player's replacements
+  std::string playerConfig;  // settings and idiom file
+  std::string playerState;   // logs
+
+  bool Portable() const { return installed.empty(); }
+};
+
+// installedFromProgram: the installed data folder relative to the executable's folder.
+Places FindPlaces(std::string_view exePathUtf8, const PlayerEnvironment& environment,
+                  std::string_view installedFromProgram);
+Places FindPlaces(std::string_view exePathUtf8);  // this program's installed layout and environment
+
+// Makes the player's folders and copies the editable samples there when missing. False, with
+// the reason in `problem`, when a folder cannot be made; the game then runs without saving.
+bool PreparePlayerFolders(const Places& places, std::string& problem);
+
+// NativePath maps through these from now on.
+void UsePlaces(Places places);
+const Places& CurrentPlaces();
+
+// A native path the game named, moved to where it lives.
+std::string PlacedPath(const Places& places, std::string native);
+
+}  // namespace platform

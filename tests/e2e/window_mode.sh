@@ -17,18 +17,23 @@ pids+=($game_pid)
 expect_size() {
   local size=""
   for _ in $(seq 100); do
-    window=$(xdotool search --class kotobune 2>/dev/null | tail -1) || true
-    [ -n "$window" ] && size=$(xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Geometry/ {print $2}')
+    # The window may be replaced while the renderer starts: look it up each time.
+    window=$(xdotool search --class kotobune 2>/dev/null | tail -1) || window=""
+    if [ -n "$window" ]; then
+      size=$(xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Geometry/ {print $2}') || size=""
+    fi
     [ "$size" = "$1" ] && return 0
     sleep 0.1
   done
   fail "$2: the window is ${size:-missing}, not $1 ($(cat "$work/stderr"))"
 }
 
+alt_enter() { xdotool key --window "$window" alt+Return || fail "Alt+Enter could not reach window $window"; }
+
 expect_size "$expected_window" "--window"
-xdotool key --window "$window" alt+Return
+alt_enter
 expect_size "$screen" "Alt+Enter in a window"
-xdotool key --window "$window" alt+Return
+alt_enter
 expect_size "$expected_window" "Alt+Enter on the whole screen"
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended: $(cat "$work/stderr")"
 echo "1 passed, 0 failed"

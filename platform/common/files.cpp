@@ -334,10 +334,12 @@ bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> by
 
 std::vector<std::string> LeftoverTemporaries(std::string_view gameFolder, std::string_view name) {
   const std::string gamePrefix = IncludeTrailingPathDelimiter(gameFolder);
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(NativePath(gamePrefix).c_str()));
+  // Searched where the file itself lands, which need not be the folder the game names.
+  const std::string nativeTarget = NativePath(gamePrefix + std::string(name));
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(NativeFolderOf(nativeTarget).c_str()));
   std::vector<std::string> found;
   if (!dir) return found;
-  const std::string nativeName = NativePath(name);
+  const std::string nativeName = NativeNameOf(nativeTarget);
   while (const dirent* entry = ::readdir(dir.get())) {
     struct stat info {};
     if (IsLeftoverTemporaryOf(entry->d_name, nativeName) &&

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <set>
 
@@ -164,4 +165,18 @@ TEST_F(PlacesTest, SavingNeverWritesIntoTheInstalledFolder) {
   EXPECT_EQ(root.Read("home/.local/share/kotobune/record1.dat").size(), 564u);
   EXPECT_NE(root.Read("home/.local/share/kotobune/tuika.ini").find("Kazu=3"), std::string::npos);
   EXPECT_NE(root.Read("home/.local/state/kotobune/ddid.debug").find("opened"), std::string::npos);
+}
+
+TEST_F(PlacesTest, AnInterruptedSaveIsFoundAndClearedInThePlayersFolder) {
+  Install();
+  root.Write("home/.local/share/kotobune/.tuika.ini.0-1", "half a save");
+  const auto leftovers = platform::LeftoverTemporaries(GameName(u"data"), "tuika.ini");
+  ASSERT_EQ(leftovers.size(), 1u);
+  const auto bytes = platform::ReadFileBytes(leftovers[0]);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "half a save");
+
+  const std::array<std::string_view, 1> names{"tuika.ini"};
+  platform::RemoveLeftoverTemporaries(GameName(u"data"), names);
+  EXPECT_FALSE(fs::exists(root.Native("home/.local/share/kotobune/.tuika.ini.0-1")));
 }

@@ -104,24 +104,3 @@ PY
   done
   fail "the start prompt did not appear"
 }
-
-# Counts pixels of a colour family in a 640 x 480 area of the letterboxed screen.
-count() {
-  xwd -root -silent > "$work/screen.xwd"
-  python3 - "$work/screen.xwd" "$@" <<'PY'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-header, = struct.unpack('>I', data[:4])
-bpl, = struct.unpack('>I', data[48:52])
-ncolors, = struct.unpack('>I', data[76:80])
-pixels = data[header + ncolors * 12:]
-kind, x0, y0, x1, y1 = sys.argv[2], *map(int, sys.argv[3:7])
-def rgb(x, y):  # 640 x 480 coordinates, picture scaled by 1.5 from x = 160
-    sx, sy = int(160 + x * 1.5), int(y * 1.5)
-    v = struct.unpack('<I', pixels[sy * bpl + sx * 4:sy * bpl + sx * 4 + 4])[0]
-    return (v >> 16) & 255, (v >> 8) & 255, v & 255
-want = {'red': lambda r, g, b: r >= 200 and g <= 60 and b <= 60,  # the darkest red ball stays below
-        'blue': lambda r, g, b: b > 170 and r < 90 and g < 90}[kind]
-print(sum(want(*rgb(x, y)) for x in range(x0, x1) for y in range(y0, y1)))
-PY
-}

@@ -3,7 +3,9 @@
 // its own, and helpers that build bitmaps and read texture pixels.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -19,14 +21,23 @@
 
 inline std::string Sjis(const char* utf8) { return platform::Utf8ToCp932Lossy(utf8); }
 
-// A bottom-up BMP; raw(x, y) gives the stored value of the pixel at column x of row y (row 0 at
-// the top): a palette index, a 16-bit word, 0xRRGGBB or 0xAARRGGBB by bit count.
-inline std::vector<std::uint8_t> MakeBmp(int width, int height, int bitCount,
-                                         const std::function<std::uint32_t(int, int)>& raw,
-                                         const std::function<std::uint32_t(int)>& paletteRgb = {}) {
+// Bitmaps the way other programs write them: a 40, 108 or 124-byte header; bit-field masks
+// inside the larger headers or after the 40-byte one; a palette of its stated count.
+struct BmpLayout {
+  std::uint32_t headerSize = 40;
+  std::uint32_t compression = 0;
+  std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha
+  std::uint32_t paletteCount = 0;        // 0 and 8 bits: all 256
+};
+
+inline std::vector<std::uint8_t> MakeBmpLike(const BmpLayout& layout, int width, int height, int bitCount,
+                                             const std::function<std::uint32_t(int, int)>& raw,
+                                             const std::function<std::uint32_t(int)>& paletteRgb = {}) {
   const int bytes = bitCount / 8;
   const int stride = (width * bytes + 3) / 4 * 4;
-  const std::uint32_t offset = 54 + (bitCount == 8 ? 1024 : 0);
+  const bool masksAfterHeader = layout.compression == 3 && layout.headerSize == 40;
+  const std::uint32_t paletteEntries = bitCount == 8 ? (layout.paletteCount ? layout.paletteCount : 256) : 0;
+  const std::uint32_t offset = 14 + layout.headerSize + (masksAfterHeader ? 12 : 0) + 4 * paletteEntries;
   std::vector<std::uint8_t> bmp;
   const auto put = [&bmp](std::uint32_t value, int count) {
     for (int i = 0; i < count; ++i) bmp.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -35,20 +46,36 @@ inline std::vector<std::uint8_t> MakeBmp(int width, int height, int bitCount,
   put(offset + static_cast<std::uint32_t>(stride * height), 4);
   put(0, 4);
   put(offset, 4);
-  put(40, 4);
+  put(layout.headerSize, 4);
   put(static_cast<std::uint32_t>(width), 4);
   put(static_cast<std::uint32_t>(height), 4);
   put(1, 2);
   put(static_cast<std::uint32_t>(bitCount), 2);
-  for (int i = 0; i < 6; ++i) put(0, 4);
-  if (bitCount == 8) {
-    for (int i = 0; i < 256; ++i) put(paletteRgb ? paletteRgb(i) : 0, 4);
+  put(layout.compression, 4);
+  for (int i = 0; i < 3; ++i) put(0, 4);
+  put(layout.paletteCount, 4);
+  put(0, 4);
+  if (layout.headerSize > 40) {
+    for (const std::uint32_t mask : layout.masks) put(mask, 4);
+    while (bmp.size() < 14 + layout.headerSize) bmp.push_back(0);
+  } else if (masksAfterHeader) {
+    for (int i = 0; i < 3; ++i) put(layout.masks[static_cast<std::size_t>(i)], 4);
   }
-  for (int y = height - 1; y >= 0; --y) {
+  for (std::uint32_t i = 0; i < paletteEntries; ++i) put(paletteRgb ? paletteRgb(static_cast<int>(i)) : 0, 4);
+  for (int y = std::abs(height) - 1; y >= 0; --y) {
     for (int x = 0; x < width; ++x) put(raw(x, y), bytes);
     for (int pad = width * bytes; pad < stride; ++pad) bmp.push_back(0);
   }
   return bmp;
+}
+
+// A bottom-up BMP with a 40-byte header; raw(x, y) gives the stored value of the pixel at
+// column x of row y (row 0 at the top): a palette index, a 16-bit word, 0xRRGGBB or 0xAARRGGBB
+// by bit count.
+inline std::vector<std::uint8_t> MakeBmp(int width, int height, int bitCount,
+                                         const std::function<std::uint32_t(int, int)>& raw,
+                                         const std::function<std::uint32_t(int)>& paletteRgb = {}) {
+  return MakeBmpLike({}, width, height, bitCount, raw, paletteRgb);
 }
 
 class GraphicsTest : public ::testing::Test {

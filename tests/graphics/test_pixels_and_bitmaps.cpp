@@ -134,58 +134,6 @@ TEST_F(BitmapTest, ThirtyTwoBitRoundTripKeepsEveryPixel) {
 
 }  // namespace
 
-namespace {
-
-// Bitmaps the way other programs write them: a 40, 108 or 124-byte header; bit-field masks
-// inside the larger headers or after the 40-byte one; a palette of its stated count.
-struct BmpLayout {
-  std::uint32_t headerSize = 40;
-  std::uint32_t compression = 0;
-  std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha
-  std::uint32_t paletteCount = 0;        // 0 and 8 bits: all 256
-};
-
-std::vector<std::uint8_t> MakeBmpLike(const BmpLayout& layout, int width, int height, int bitCount,
-                                      const std::function<std::uint32_t(int, int)>& raw,
-                                      const std::function<std::uint32_t(int)>& paletteRgb = {}) {
-  const int bytes = bitCount / 8;
-  const int stride = (width * bytes + 3) / 4 * 4;
-  const bool masksAfterHeader = layout.compression == 3 && layout.headerSize == 40;
-  const std::uint32_t paletteEntries = bitCount == 8 ? (layout.paletteCount ? layout.paletteCount : 256) : 0;
-  const std::uint32_t offset = 14 + layout.headerSize + (masksAfterHeader ? 12 : 0) + 4 * paletteEntries;
-  std::vector<std::uint8_t> bmp;
-  const auto put = [&bmp](std::uint32_t value, int count) {
-    for (int i = 0; i < count; ++i) bmp.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  };
-  put(0x4D42, 2);
-  put(offset + static_cast<std::uint32_t>(stride * height), 4);
-  put(0, 4);
-  put(offset, 4);
-  put(layout.headerSize, 4);
-  put(static_cast<std::uint32_t>(width), 4);
-  put(static_cast<std::uint32_t>(height), 4);
-  put(1, 2);
-  put(static_cast<std::uint32_t>(bitCount), 2);
-  put(layout.compression, 4);
-  for (int i = 0; i < 3; ++i) put(0, 4);
-  put(layout.paletteCount, 4);
-  put(0, 4);
-  if (layout.headerSize > 40) {
-    for (const std::uint32_t mask : layout.masks) put(mask, 4);
-    while (bmp.size() < 14 + layout.headerSize) bmp.push_back(0);
-  } else if (masksAfterHeader) {
-    for (int i = 0; i < 3; ++i) put(layout.masks[static_cast<std::size_t>(i)], 4);
-  }
-  for (std::uint32_t i = 0; i < paletteEntries; ++i) put(paletteRgb(static_cast<int>(i)), 4);
-  for (int y = std::abs(height) - 1; y >= 0; --y) {
-    for (int x = 0; x < width; ++x) put(raw(x, y), bytes);
-    for (int pad = width * bytes; pad < stride; ++pad) bmp.push_back(0);
-  }
-  return bmp;
-}
-
-}  // namespace
-
 TEST_F(BitmapTest, SixteenBitBitFieldsFollowTheirMasks) {
   const auto row = [](std::uint32_t a, std::uint32_t b) { return [=](int x, int) { return x == 0 ? a : b; }; };
   Load(MakeBmpLike({40, 3, {0xF800, 0x07E0, 0x001F, 0}}, 2, 1, 16, row(0x07E0, 0x8410)));

@@ -474,7 +474,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, cons
   // copied instead, texel for pixel.
   AlignedRectangle rectangle;
   if (type == D3DPT_TRIANGLESTRIP && FindAlignedRectangle(vertices_, texture, rectangle)) {
-    if (softwareRenderer_ && ShadeRectangle(textures_[0], rectangle)) return D3D_OK;
+    if ((softwareRenderer_ || AlphaTested()) && ShadeRectangle(textures_[0], rectangle)) return D3D_OK;
     return DrawRectangle(texture, rectangle) == 0 ? D3D_OK : D3DERR_INVALIDCALL;
   }
   const int drawn = SDL_RenderGeometry(renderer_, texture, vertices_.data(), static_cast<int>(vertices_.size()),
@@ -514,6 +514,11 @@ PixelPipeline Device::Pipeline() const {
           renderStates_[D3DRS_BLENDOP]};
 }
 
+// No SDL renderer knows the alpha test, so on any renderer such sprites are shaded by us.
+bool Device::AlphaTested() const {
+  return renderStates_[D3DRS_ALPHATESTENABLE] != 0 && renderStates_[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS;
+}
+
 // Texel for pixel: the picture's pixels under the sprite are read, shaded as the device would
 // and written back. False leaves the sprite to SDL (scaled, mirrored or unknown states).
 bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle) {
@@ -539,6 +544,8 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
     return false;
   }
   ShadeSpan(pipeline, texels_, diffuse, pixels_);
+  // Draws still queued for the picture must land before the shaded pixels replace theirs.
+  SDL_RenderFlush(renderer_);
   return SDL_UpdateTexture(picture_.get(), &shown, pixels_.data(), pitch) == 0;
 }
 

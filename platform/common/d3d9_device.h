@@ -103,6 +103,7 @@ class Device final : public IDirect3DDevice9 {
   void ApplyFilter(SDL_Texture* texture);
   int DrawRectangle(SDL_Texture* texture, const AlignedRectangle& rectangle);
   PixelPipeline Pipeline() const;
+  bool AlphaTested() const;
   bool ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle);
   bool BuildVertices(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* vertices, UINT stride);
 

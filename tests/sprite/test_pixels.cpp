@@ -7,6 +7,7 @@
 
 #include "DGPixelFormat.h"
 #include "sprite_fixture.h"
+#include "support/blend_cases.h"
 
 namespace {
 
@@ -106,36 +107,23 @@ TEST_F(ScenePixels, HalfClearColourBlendsAtTwoHundredOf255) {
   EXPECT_NEAR(Blue(overRed), 200, 1);
 }
 
-// Every blend mode of the scene against the device's arithmetic, worked out by hand: a texel
-// of alpha 128 and colour (64, 192, 255), and a clear white one, each over (200, 100, 40).
 TEST_F(ScenePixels, EveryBlendModeGivesTheDevicesPixels) {
-  struct Case {
-    std::int32_t mode;
-    D3DCOLOR overHalf, overClear;
-  };
-  const std::array<Case, 6> cases{{{sxbOpaque, 0x40C0FF, 0xFFFFFF},
-                                   {sxbAdditive, 0xE8C4A8, 0xC86428},
-                                   {sxbAlphaBlend, 0x849294, 0xC86428},
-                                   {sxbDarken, 0x961900, 0x000000},
-                                   {sxbMultiply, 0x324B28, 0xC86428},
-                                   {sxbCutOut, 0x40C0FF, 0xC86428}}};
-  auto under = Solid(2, 1, 0xFFC86428);
+  using namespace blend_cases;
+  auto under = Solid(2, 1, kUnder);
   auto texels = NewTexture();
   texels->SetSize(2, 1);
   texels->ForEachPixel({0, 0, 2, 1}, [](TDGTexture& t, DWORD, LONG x, LONG) {
-    return DGColorToPixel(x == 0 ? 0x8040C0FF : 0x00FFFFFF, t.Format());
+    return DGColorToPixel(x == 0 ? kHalfTexel : kClearTexel, t.Format());
   });
-  for (size_t i = 0; i < cases.size(); ++i) {
-    const float x = 10.0f * static_cast<float>(i);
-    Queue(*under, x, 20, sxbOpaque, 1, 0);
-    Queue(*texels, x, 20, cases[i].mode, 1, 0);
+  for (size_t i = 0; i < kCases.size(); ++i) {
+    Queue(*under, static_cast<float>(X(i)), kY, sxbOpaque, 1, 0);
+    Queue(*texels, static_cast<float>(X(i)), kY, kCases[i].mode, 1, 0);
   }
   RenderFrame();
-  for (size_t i = 0; i < cases.size(); ++i) {
-    SCOPED_TRACE("blend mode " + std::to_string(cases[i].mode));
-    const int x = 10 * static_cast<int>(i);
-    EXPECT_EQ(Pixel(x, 20), cases[i].overHalf) << std::hex << Pixel(x, 20);
-    EXPECT_EQ(Pixel(x + 1, 20), cases[i].overClear) << std::hex << Pixel(x + 1, 20);
+  for (size_t i = 0; i < kCases.size(); ++i) {
+    SCOPED_TRACE("blend mode " + std::to_string(kCases[i].mode));
+    EXPECT_EQ(Pixel(X(i), kY), kCases[i].overHalf) << std::hex << Pixel(X(i), kY);
+    EXPECT_EQ(Pixel(X(i) + 1, kY), kCases[i].overClear) << std::hex << Pixel(X(i) + 1, kY);
   }
 }
 

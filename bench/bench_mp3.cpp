@@ -4,52 +4,18 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
 
 #include "platform/tasks.h"
 #include "platform/vbmp3.h"
-#include "support/audio_files.h"
 #include "support/temp_folder.h"
+#include "ten_minute_mp3.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-constexpr int kMinuteCopies = 10;
-constexpr std::uint32_t kFrameHeader = 0xFFFB9000;  // MPEG-1 layer III, 128 kbit/s, 44.1 kHz, stereo
-
-void PutBig(Bytes& bytes, size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
-// Ten copies of a minute without a header, and the same behind an Info frame that counts them.
+// Ten minutes without a header, and the same behind an Info frame that counts them.
 struct Files {
   TempFolder folder;
-  bool made = false;
-  Files() {
-    if (!test_audio::HaveLame()) return;
-    test_audio::WriteTone(folder.Native("minute.wav"), 44100, 60.0, {440, 550});
-    if (!test_audio::EncodeMp3(folder.Native("minute.wav"), folder.Native("minute.mp3"), "-t -b 128")) return;
-    std::ifstream in(folder.Native("minute.mp3"), std::ios::binary);
-    const Bytes minute{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    Bytes bare;
-    for (int i = 0; i < kMinuteCopies; ++i) bare.insert(bare.end(), minute.begin(), minute.end());
-    std::uint32_t frames = 0;
-    for (size_t at = 0; at + 4 <= bare.size(); ++frames) at += 417 + ((bare[at + 2] >> 1) & 1);
-    Bytes info(417, 0);
-    PutBig(info, 0, kFrameHeader);
-    std::copy_n("Info", 4, info.begin() + 36);
-    PutBig(info, 40, 1);
-    PutBig(info, 44, frames);
-    info.insert(info.end(), bare.begin(), bare.end());
-    std::ofstream(folder.Native("bare.mp3"), std::ios::binary).write(reinterpret_cast<const char*>(bare.data()), static_cast<std::streamsize>(bare.size()));
-    std::ofstream(folder.Native("info.mp3"), std::ios::binary).write(reinterpret_cast<const char*>(info.data()), static_cast<std::streamsize>(info.size()));
-    made = true;
-  }
+  bool made = ten_minute_mp3::Make(folder.Native("minute"), folder.Native("bare.mp3"), folder.Native("info.mp3"));
 };
 
 Files& TheFiles() {

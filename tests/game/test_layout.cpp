@@ -243,3 +243,27 @@ TEST_F(PanelSprites, WrongRowsShowTheirReadingsOnceTheRoundIsFull) {
     EXPECT_EQ(sprites["answer " + row].top, layout::kAnswerTop + layout::kRowTextStep * r);
   }
 }
+
+using DrawOrder = QueuedSpritesTest;
+
+// The prompt band lies inside the pool, where the balls roam: at the resume question, whose
+// balls show their characters, the prompt is queued after every ball and character, so a ball
+// crossing the band passes under the text.
+TEST_F(DrawOrder, PromptLinesAreDrawnOverTheBallsAtTheResumeQuestion) {
+  Reach(Phase::ResumeQuestion);
+  form->RunFrame();
+  const auto oneOf = [](const auto& textures, const TDGTexture* texture) {
+    return std::any_of(textures.begin(), textures.end(), [&](const auto& t) { return t.get() == texture; });
+  };
+  int lastBall = -1, firstPrompt = -1, characters = 0, index = 0;
+  for (const TSXQueuedQuad& quad : form->scene->OverlayQueue().Quads()) {
+    const bool character = oneOf(form->texBallChar, quad.texture);
+    characters += character ? 1 : 0;
+    if (character || oneOf(form->texBall, quad.texture)) lastBall = index;
+    if (firstPrompt < 0 && oneOf(form->texMessage, quad.texture)) firstPrompt = index;
+    ++index;
+  }
+  EXPECT_EQ(characters, 8) << "the balls show their characters at the resume question";
+  ASSERT_GE(firstPrompt, 0) << "no prompt line queued";
+  EXPECT_GT(firstPrompt, lastBall) << "a ball or its character is drawn over the prompt";
+}

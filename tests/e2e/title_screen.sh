@@ -8,46 +8,53 @@ game=$1
 pictures=$2
 source "$(dirname "$0")/x_session.sh"
 
+# Nanoseconds the game has been let run: frames come no faster than one per 25 ms of it.
+resumed=$(date +%s%N)
+ran=0
 SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
-started=$(date +%s.%N)
-
-window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
-for _ in $(seq 150); do
-  [ "$(xdotool getwindowgeometry "$window" | awk '/Geometry/ {print $2}')" = "1280x720" ] && break
-  sleep 0.1
-done
 
 # Balls drift from the first frame on, so they are caught early, before the title picture
-# covers them; the start prompt comes with the hundredth frame, 2.5 s in.
+# covers them at the hundredth frame. The game is stopped while each screenshot is taken and
+# looked at: its frames follow the clock, one at a time, so a stopped game draws none, and
+# however busy the machine, it runs only 0.2 s (at most 9 frames) between two looks. The
+# first picture shown full screen (black borders, the pool in the middle) is the one.
 early=""
-for _ in $(seq 40); do
-  xwd -root -silent > "$work/early.xwd"
-  elapsed=$(python3 -c "print($(date +%s.%N) - $started)")
-  python3 - "$work/early.xwd" <<'PY' && { early=yes; break; }
+looks=0
+for _ in $(seq 200); do
+  kill -STOP "$game_pid"
+  ran=$((ran + $(date +%s%N) - resumed))
+  looks=$((looks + 1))
+  xwd -root -silent > "$work/early.xwd" && python3 - "$work/early.xwd" <<'PY' && early=yes
 import struct, sys
 data = open(sys.argv[1], 'rb').read()
 header_size, = struct.unpack('>I', data[:4])
 bytes_per_line, = struct.unpack('>I', data[48:52])
 ncolors, = struct.unpack('>I', data[76:80])
 pixels = data[header_size + ncolors * 12:]
-# The pool's middle, once frames are being drawn, is not black.
-sys.exit(0 if any(pixels[360 * bytes_per_line + x * 4:360 * bytes_per_line + x * 4 + 3] != b'\0\0\0'
-                  for x in range(500, 780, 20)) else 1)
+def black(x, y):
+    return pixels[y * bytes_per_line + x * 4:y * bytes_per_line + x * 4 + 3] == b'\0\0\0'
+borders = all(black(x, y) for y in (40, 360, 680) for x in (*range(0, 160, 8), *range(1120, 1280, 8)))
+pool = any(not black(x, 360) for x in range(500, 780, 20))
+sys.exit(0 if borders and pool else 1)
 PY
-  sleep 0.05
+  kill -CONT "$game_pid"
+  resumed=$(date +%s%N)
+  [ -n "$early" ] && break
+  sleep 0.2
 done
-[ -n "$early" ] || fail "no picture was drawn"
+[ -n "$early" ] || fail "no full-screen picture was drawn"
 wait_for_prompt
-sleep 0.5  # the prompt's frame is fully drawn
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended early ($(cat "$work/stderr"))"
-xwd -root -silent > "$work/prompt.xwd"
+# The screenshot that showed the prompt is the one looked at.
+cp "$work/wait.xwd" "$work/prompt.xwd"
 
-python3 - "$work/early.xwd" "$work/prompt.xwd" "$pictures" "$elapsed" <<'PY' || fail "the title screen is not as expected"
+python3 - "$work/early.xwd" "$work/prompt.xwd" "$pictures" "$ran" "$looks" <<'PY' || fail "the title screen is not as expected"
 import math, os, struct, sys
 
-early_path, prompt_path, pictures, elapsed = sys.argv[1], sys.argv[2], sys.argv[3], float(sys.argv[4])
+early_path, prompt_path, pictures = sys.argv[1], sys.argv[2], sys.argv[3]
+ran, looks = int(sys.argv[4]) / 1e9, int(sys.argv[5])
 
 def picture_of(path):
     """The 640 x 480 picture inside the letterboxed screen, sampled at pixel centres: rows of (r, g, b)."""
@@ -129,9 +136,10 @@ for p in range(4):
 
 # The round reset puts ball i at ((i mod 3) 60 + 150, (i div 3) 60 + 150); since then each
 # moved at most 2 pixels a frame on each axis, and may have been pushed once by another ball.
-frames = elapsed / 0.025 + 2
+# A frame may start at the end of each stretch it ran.
+frames = ran / 0.025 + looks + 2
 reach = 2 * math.sqrt(2) * frames + 32
-print('%.2f s after start: within %.0f pixels of the grid' % (elapsed, reach))
+print('ran %.2f s in %d stretches: within %.0f pixels of the grid' % (ran, looks, reach))
 grid = [((i % 3) * 60 + 150, (i // 3) * 60 + 150) for i in range(8)]
 for p in range(4):
     (_, x0, y0), (_, x1, y1) = found[p]

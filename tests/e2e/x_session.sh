@@ -9,7 +9,8 @@ pids=()
 # Waits for each process too: an X server still dying would remove the socket of a new
 # server that took its display number.
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # A stopped process takes its signal only once continued.
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }

@@ -18,7 +18,7 @@ pids+=($game_pid)
 # Balls drift from the first frame on, so they are caught early, before the title picture
 # covers them at the hundredth frame. The game is stopped while each screenshot is taken and
 # looked at: its frames follow the clock, one at a time, so a stopped game draws none, and
-# however busy the machine, it runs only 0.2 s (at most 9 frames) between two looks. The
+# however busy the machine, it runs only 0.3 s (at most 13 frames) between two looks. The
 # first picture shown full screen (black borders, the pool in the middle) is the one.
 early=""
 looks=0
@@ -42,7 +42,7 @@ PY
   kill -CONT "$game_pid"
   resumed=$(date +%s%N)
   [ -n "$early" ] && break
-  sleep 0.2
+  sleep 0.3
 done
 [ -n "$early" ] || fail "no full-screen picture was drawn"
 wait_for_prompt

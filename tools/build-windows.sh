@@ -26,7 +26,7 @@ fi
 cmake --build "$host" --target game_data qdatool
 host=$(realpath "$host")
 
-PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" cmake -S . -B "$out/cross" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B "$out/cross" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=tools/windows/mingw-w64-x86_64.cmake -DKOTOBUNE_WINDOWS_DEPS="$deps" \
   -DKOTOBUNE_HOST_BUILD="$host" -DBUILD_TESTING="${KOTOBUNE_WINDOWS_TESTS:-OFF}" \
   "${launcher[@]}" >/dev/null

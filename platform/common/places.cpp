@@ -1,18 +1,18 @@
 #include "platform/places.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <system_error>
+
+#include "file_host.h"
+#include "places_host.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using platform::host::PathOfNative;
 
 constexpr std::string_view kDataFolder = "data/";
 
@@ -26,38 +26,13 @@ constexpr std::array<EditableFile, 2> kEditableFiles{{{"settei.ini", "settei.ini
                                                       {"追加問題.txt", "追加問題.txt"}}};
 
 bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  std::error_code error;
+  return fs::is_directory(PathOfNative(path), error);
 }
 
 bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
-}
-
-// A folder without any write bit counts as read-only even for root, whom access() lets write
-// anywhere: an unpacked read-only copy of the game must not be taken for a portable one.
-bool IsWritableFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && (info.st_mode & 0222) != 0 &&
-         ::access(path.c_str(), W_OK) == 0;
-}
-
-std::string AsFolder(const fs::path& path) {
-  std::string folder = path.lexically_normal().string();
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
-
-// An XDG variable that is unset or relative is ignored, as the base-directory rules say.
-std::string PlayerFolder(const std::string& xdgValue, const std::string& home, std::string_view fallback) {
-  const fs::path base = !xdgValue.empty() && xdgValue.front() == '/' ? fs::path(xdgValue) : fs::path(home) / fallback;
-  return AsFolder(base / platform::kPlayerFolderName);
-}
-
-std::string Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
+  std::error_code error;
+  return fs::exists(PathOfNative(path), error);
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
@@ -90,16 +65,17 @@ std::string PlaceDataName(const platform::Places& places, std::string_view relat
 // Linked into place rather than renamed, so a copy the player made in the meantime is kept.
 bool CopyIfMissing(const std::string& from, const std::string& to, std::string& problem) {
   if (Exists(to) || !Exists(from)) return true;
-  const std::string temporary = to + ".new-" + std::to_string(::getpid());
+  const fs::path temporary = PathOfNative(to + ".new-" + std::to_string(std::random_device{}()));
   std::error_code error;
-  if (!fs::copy_file(from, temporary, fs::copy_options::overwrite_existing, error)) {
+  if (!fs::copy_file(PathOfNative(from), temporary, fs::copy_options::overwrite_existing, error)) {
     problem = "cannot copy " + from + " to " + to + ": " + error.message();
     return false;
   }
-  const bool linked = ::link(temporary.c_str(), to.c_str()) == 0 || errno == EEXIST;
-  const int linkError = errno;
-  ::unlink(temporary.c_str());
-  if (!linked) problem = "cannot copy " + from + " to " + to + ": " + std::generic_category().message(linkError);
+  fs::create_hard_link(temporary, PathOfNative(to), error);
+  const bool linked = !error || error == std::errc::file_exists;
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  if (!linked) problem = "cannot copy " + from + " to " + to + ": " + error.message();
   return linked;
 }
 
@@ -112,26 +88,22 @@ platform::Places& StoredPlaces() {
 
 namespace platform {
 
-PlayerEnvironment PlayerEnvironment::FromProcess() {
-  PlayerEnvironment environment{Variable("HOME"), Variable("XDG_DATA_HOME"), Variable("XDG_CONFIG_HOME"),
-                                Variable("XDG_STATE_HOME")};
-  if (environment.home.empty()) {
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-      environment.home = entry->pw_dir;
-    }
-  }
-  return environment;
+namespace host {
+
+std::string AsNativeFolder(const fs::path& path) {
+  std::string folder = NativeOfPath(path.lexically_normal());
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
 }
 
-Places FindPlaces(std::string_view exePathUtf8, const PlayerEnvironment& environment,
-                  std::string_view installedFromProgram) {
+Places ArrangePlaces(std::string_view exePathUtf8, std::string_view installedFromProgram, PlayerFolders player) {
   Places places;
   const std::size_t slash = exePathUtf8.rfind('/');
   if (slash == std::string_view::npos) return places;
   places.program = std::string(exePathUtf8.substr(0, slash + 1));
   const std::string beside = places.program + std::string(kDataFolder);
   if (IsWritableFolder(beside)) return places;
-  const std::string installed = AsFolder(fs::path(places.program) / installedFromProgram);
+  const std::string installed = AsNativeFolder(PathOfNative(places.program) / PathOfNative(installedFromProgram));
   if (IsFolder(beside)) {
     places.installed = beside;
   } else if (IsFolder(installed)) {
@@ -139,21 +111,19 @@ Places FindPlaces(std::string_view exePathUtf8, const PlayerEnvironment& environ
   } else {
     return places;  // nothing installed anywhere: names stay as the game says
   }
-  places.playerData = PlayerFolder(environment.dataHome, environment.home, ".local/share");
-  places.playerConfig = PlayerFolder(environment.configHome, environment.home, ".config");
-  places.playerState = PlayerFolder(environment.stateHome, environment.home, ".local/state");
+  places.playerData = std::move(player.data);
+  places.playerConfig = std::move(player.config);
+  places.playerState = std::move(player.state);
   return places;
 }
 
-Places FindPlaces(std::string_view exePathUtf8) {
-  return FindPlaces(exePathUtf8, PlayerEnvironment::FromProcess(), KOTOBUNE_INSTALLED_DATA_FROM_PROGRAM);
-}
+}  // namespace host
 
 bool PreparePlayerFolders(const Places& places, std::string& problem) {
   if (places.Portable()) return true;
   for (const std::string* folder : {&places.playerData, &places.playerConfig, &places.playerState}) {
     std::error_code error;
-    fs::create_directories(*folder, error);
+    fs::create_directories(PathOfNative(*folder), error);
     if (!IsFolder(*folder)) {
       problem = "cannot make the folder " + *folder + ": " + error.message();
       return false;

@@ -1,6 +1,10 @@
 #include "sdl_present.h"
 
+// Only X11 is asked for the window's real size; on Windows this header would bring in
+// <windows.h>, whose names clash with the game's own.
+#ifdef KOTOBUNE_HAS_X11
 #include <SDL_syswm.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>

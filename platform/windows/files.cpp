@@ -3,10 +3,16 @@
 #include "platform/files.h"
 
 #include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <random>
+#include <system_error>
 
+#include "file_host.h"
 #include "file_names.h"
 #include "platform/codepage.h"
 #include "win32.h"
@@ -24,11 +30,17 @@ std::wstring WideOf(std::string_view utf8) {
   return {text.begin(), text.end()};
 }
 
-std::wstring WidePath(std::string_view gamePath) { return WideOf(platform::NativePath(gamePath)); }
-
-std::wstring WithBackslashes(std::wstring path) {
+// The native path as Windows takes it: UTF-16 with '\\'.
+std::wstring WideNative(std::string_view nativePath) {
+  std::wstring path = WideOf(nativePath);
   std::replace(path.begin(), path.end(), L'/', L'\\');
   return path;
+}
+
+std::wstring WidePath(std::string_view gamePath) { return WideNative(platform::NativePath(gamePath)); }
+
+std::string WindowsReason(const std::string& nativePath, DWORD error) {
+  return nativePath + ": " + std::system_category().message(static_cast<int>(error));
 }
 
 std::optional<std::string> Cp932Of(const wchar_t* name) {
@@ -55,27 +67,6 @@ class Handle {
  private:
   HANDLE handle_;
 };
-
-// Removes a temporary file unless it was moved into place.
-class TemporaryFileGuard {
- public:
-  explicit TemporaryFileGuard(std::wstring path) : path_(std::move(path)) {}
-  ~TemporaryFileGuard() {
-    if (!committed_) DeleteFileW(path_.c_str());
-  }
-  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
-  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
-  void Commit() { committed_ = true; }
-
- private:
-  std::wstring path_;
-  bool committed_ = false;
-};
-
-DWORD AttributesOf(std::string_view gamePath) {
-  const std::wstring path = WidePath(gamePath);
-  return path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
-}
 
 bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
@@ -118,55 +109,6 @@ int AttrOf(const WIN32_FIND_DATAW& entry) {
     attr |= faSymLink;
   }
   return attr;
-}
-
-// Installed where the player may not write (Program Files), the game keeps the player's files
-// under %APPDATA%\kotobune instead of its data folder; a copy there overrides the installed one.
-struct Placement {
-  std::wstring dataFolder;    // "<folder of the executable>\data\"
-  std::wstring playerFolder;  // empty in portable mode: everything stays in dataFolder
-};
-
-bool FolderIsWritable(const std::wstring& folder) {
-  const std::wstring probe = folder + L".kotobune-write-probe";
-  HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
-}
-
-Placement FindPlacement() {
-  const std::u16string exe = platform::win32::ModuleFileName();
-  Placement placement;
-  placement.dataFolder = std::wstring(exe.begin(), exe.begin() + static_cast<std::ptrdiff_t>(exe.find_last_of(u'\\') + 1)) + L"data\\";
-  const wchar_t* appData = _wgetenv(L"APPDATA");
-  if (!FolderIsWritable(placement.dataFolder) && appData != nullptr && *appData != L'\0') {
-    placement.playerFolder = std::wstring(appData) + L"\\kotobune\\";
-  }
-  return placement;
-}
-
-const Placement& ThePlacement() {
-  static const Placement placement = FindPlacement();
-  return placement;
-}
-
-// Where a file of the data folder lives for this player; nullopt for any other path.
-std::optional<std::wstring> PlayerCopy(const std::wstring& path) {
-  const Placement& placement = ThePlacement();
-  if (placement.playerFolder.empty() || path.size() <= placement.dataFolder.size() ||
-      _wcsnicmp(path.c_str(), placement.dataFolder.c_str(), placement.dataFolder.size()) != 0) {
-    return std::nullopt;
-  }
-  return placement.playerFolder + path.substr(placement.dataFolder.size());
-}
-
-// Creates every missing folder on the way to a file.
-void CreateFoldersFor(const std::wstring& file) {
-  for (std::size_t at = file.find(L'\\', 3); at != std::wstring::npos; at = file.find(L'\\', at + 1)) {
-    CreateDirectoryW(file.substr(0, at).c_str(), nullptr);
-  }
 }
 
 struct FindCloser {
@@ -219,61 +161,71 @@ int NextMatch(TSearchRec& rec) {
 
 namespace platform {
 
-std::string NativePath(std::string_view gamePath) {
-  const std::string native = Cp932ToUtf8(gamePath);
-  const auto player = PlayerCopy(WithBackslashes(WideOf(native)));
-  if (!player || GetFileAttributesW(player->c_str()) == INVALID_FILE_ATTRIBUTES) return native;
-  const std::u16string wide(player->begin(), player->end());
-  return win32::FromWide(win32::kCodePageUtf8, wide, false).value_or(native);
+int OpenRegularFile(const std::string& nativePath) {
+  const std::wstring path = WideNative(nativePath);
+  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    errno = EISDIR;
+    return -1;
+  }
+  if (path.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  // Binary, or the C library would turn line ends round.
+  host::FileDescriptor file(::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT));
+  if (!file.IsOpen()) return -1;
+  // A device name (CON, NUL, COM1) opens a device, not a file.
+  if (GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(file.get()))) != FILE_TYPE_DISK) {
+    errno = EINVAL;
+    return -1;
+  }
+  return file.Release();
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath) {
-  const std::wstring path = WidePath(gamePath);
-  if (path.empty()) return std::nullopt;
-  Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsOpen() || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t buffer[65536];
-  for (;;) {
-    DWORD count = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &count, nullptr)) return std::nullopt;
-    if (count == 0) return bytes;
-    bytes.insert(bytes.end(), buffer, buffer + count);
-  }
-}
+namespace host {
 
-bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
-  std::wstring target = WithBackslashes(WideOf(Cp932ToUtf8(gamePath)));
-  if (target.empty() || target.back() == L'\\') return false;
-  if (auto player = PlayerCopy(target)) {
-    target = std::move(*player);
-    CreateFoldersFor(target);
+std::optional<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes,
+                                                std::string& error) {
+  auto temporary = CreateTemporaryBeside(WideNative(target));
+  if (!temporary) {
+    error = WindowsReason(target, GetLastError());
+    return std::nullopt;
   }
-  auto temporary = CreateTemporaryBeside(target);
-  if (!temporary) return false;
-  TemporaryFileGuard guard(temporary->first);
   Handle file(temporary->second);
-  if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.Close()) return false;
-  SetFileAttributesW(temporary->first.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (!MoveFileExW(temporary->first.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
+  // Shown again before the move, so the replaced file is not hidden.
+  if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.Close() ||
+      !SetFileAttributesW(temporary->first.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    error = WindowsReason(target, GetLastError());
+    DeleteFileW(temporary->first.c_str());
+    return std::nullopt;
   }
-  guard.Commit();
-  return true;
+  const std::u16string name(temporary->first.begin(), temporary->first.end());
+  return win32::FromWide(win32::kCodePageUtf8, name, false);
 }
+
+std::string MoveIntoPlace(const std::string& temporary, const std::string& target) {
+  if (MoveFileExW(WideNative(temporary).c_str(), WideNative(target).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return {};
+  }
+  return WindowsReason(target, GetLastError());
+}
+
+// MOVEFILE_WRITE_THROUGH already waited for the move to reach the disk.
+void SyncFolder(const std::string&) {}
+
+bool ProcessHasEnded(long processId) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId));
+  if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+  const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
+}  // namespace host
 
 }  // namespace platform
-
-bool FileExists(std::string_view path) {
-  const DWORD attributes = AttributesOf(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool DirectoryExists(std::string_view path) {
-  const DWORD attributes = AttributesOf(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
   FindClose(rec);

@@ -67,6 +67,10 @@ DWORD GetGlyphOutlineA(HDC dc, UINT character, UINT format, GLYPHMETRICS* metric
   return result;
 }
 
+bool FontFaceShowsJapanese(const std::string& face) {
+  return platform::win32::FamilyHasJapanese(platform::Cp932ToUtf16(face));
+}
+
 std::vector<std::string> InstalledFontFaces() {
   std::vector<std::string> faces;
   for (const std::u16string& family : platform::win32::FontFamilies()) {

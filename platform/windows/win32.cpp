@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <set>
 
 namespace platform::win32 {
@@ -149,7 +150,25 @@ int CALLBACK AddFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM f
   return 1;
 }
 
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
 }  // namespace
+
+bool FamilyHasJapanese(std::u16string_view face) {
+  if (face.empty() || face.size() >= LF_FACESIZE) return false;
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (dc == nullptr) return false;
+  LOGFONTW japanese{};
+  japanese.lfCharSet = SHIFTJIS_CHARSET;
+  std::copy(face.begin(), face.end(), japanese.lfFaceName);
+  bool found = false;
+  EnumFontFamiliesExW(dc, &japanese, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
+  DeleteDC(dc);
+  return found;
+}
 
 std::vector<std::u16string> FontFamilies() {
   std::set<std::u16string> families;

@@ -56,5 +56,7 @@ constexpr std::uint32_t kGdiError = 0xFFFFFFFFu;
 std::uint32_t GlyphOutline(void* dc, char16_t character, unsigned format, GlyphMetrics& metrics,
                        std::uint32_t bufferSize, void* buffer);
 std::vector<std::u16string> FontFamilies();
+// Whether an installed family of that name has the Japanese character set.
+bool FamilyHasJapanese(std::u16string_view face);
 
 }  // namespace platform::win32

@@ -1,12 +1,17 @@
-// The Windows implementations of files and the clock, where the POSIX tests' links and
+// The Windows implementations of files, fonts and the clock, where the POSIX tests' links and
 // permission bits have no Windows counterpart.
 #include <gtest/gtest.h>
+#include <process.h>
 
+#include <algorithm>
+#include <array>
+#include <filesystem>
 #include <map>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/timer.h"
+#include "platform/wingdi.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -68,6 +73,69 @@ TEST(WindowsFiles, AtomicWriteReplacesAndLeavesNothingBehind) {
   EXPECT_FALSE(platform::WriteFileAtomic(dir.Game("missing\\record1.dat"), Bytes("x")));
   EXPECT_FALSE(platform::ReadFileBytes(dir.Game("missing\\record1.dat")));
   EXPECT_FALSE(platform::ReadFileBytes(dir.Game("")));  // a folder is no file
+}
+
+TEST(WindowsFiles, ReadsOnlyDiskFilesAndNeverPastTheLimit) {
+  TempFolder dir;
+  dir.Write("settei.ini", "12345");
+  EXPECT_EQ(platform::ReadFile(dir.Game("settei.ini"), 5).bytes, Bytes("12345"));
+  const auto tooLarge = platform::ReadFile(dir.Game("settei.ini"), 4);
+  EXPECT_FALSE(tooLarge.Read());
+  EXPECT_TRUE(tooLarge.bytes.empty());
+  EXPECT_EQ(platform::ReadFilePrefix(dir.Game("settei.ini"), 2).bytes, Bytes("12"));
+
+  const auto missing = platform::ReadFile(dir.Game("none.ini"));
+  EXPECT_TRUE(missing.missing);
+  EXPECT_NE(missing.error.find("none.ini"), std::string::npos) << missing.error;
+  EXPECT_FALSE(platform::ReadFile(dir.Game("")).Read());
+  EXPECT_FALSE(platform::ReadFile(dir.Game("NUL")).Read()) << "a device is no file";
+  EXPECT_LT(platform::OpenRegularFile(dir.Native("NUL")), 0);
+
+  // Line ends arrive as written.
+  dir.Write("crlf.txt", "a\r\nb\x1a");
+  EXPECT_EQ(platform::ReadFile(dir.Game("crlf.txt")).bytes, Bytes("a\r\nb\x1a"));
+}
+
+TEST(WindowsFiles, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
+  TempFolder dir;
+  dir.Write("record1.dat", "old record");
+  dir.Write("tuika.ini", "old idioms");
+  const auto record = Bytes("new record"), idioms = Bytes("new idioms");
+  const std::string recordName = dir.Game("record1.dat"), idiomsName = dir.Game("tuika.ini");
+  const std::array<platform::FileReplacement, 2> both{{{recordName, record}, {idiomsName, idioms}}};
+  EXPECT_EQ(platform::ReplaceFiles(both), "");
+  EXPECT_EQ(dir.Read("record1.dat"), "new record");
+  EXPECT_EQ(dir.Read("tuika.ini"), "new idioms");
+
+  std::filesystem::create_directory(dir.Native("folder"));
+  const std::string folderName = dir.Game("folder");
+  const std::array<platform::FileReplacement, 2> broken{{{recordName, Bytes("lost")}, {folderName, idioms}}};
+  EXPECT_NE(platform::ReplaceFiles(broken).find("folder"), std::string::npos);
+  EXPECT_EQ(dir.Read("record1.dat"), "new record");
+  EXPECT_EQ(FindAll(dir.Game("*"), faAnyFile & ~faDirectory).size(), 2u) << "no temporary file is left";
+}
+
+TEST(WindowsFiles, LeftoverTemporariesAreThoseOfEndedWriters) {
+  TempFolder dir;
+  // No process has an odd id on Windows.
+  const std::string ended = ".record1.dat.4294967-1";
+  const std::string running = ".record1.dat." + std::to_string(_getpid()) + "-2";
+  dir.Write(ended, "half");
+  dir.Write(running, "in progress");
+  dir.Write(".other.dat.4294967-1", "not ours");
+  EXPECT_EQ(platform::LeftoverTemporaries(dir.Game(), "record1.dat"), std::vector<std::string>{dir.Game(ended)});
+
+  const std::array<std::string_view, 1> names{"record1.dat"};
+  platform::RemoveLeftoverTemporaries(dir.Game(), names);
+  EXPECT_FALSE(std::filesystem::exists(dir.Native(ended)));
+  EXPECT_TRUE(std::filesystem::exists(dir.Native(running)));
+}
+
+TEST(WindowsFonts, OnlyInstalledFamiliesWithJapaneseShowIt) {
+  EXPECT_FALSE(FontFaceShowsJapanese("No Such Family"));
+  const std::vector<std::string> faces = InstalledFontFaces();
+  EXPECT_TRUE(std::any_of(faces.begin(), faces.end(), FontFaceShowsJapanese));
+  EXPECT_FALSE(std::all_of(faces.begin(), faces.end(), FontFaceShowsJapanese)) << "Latin families do not";
 }
 
 TEST(WindowsClock, SleepAdvancesTheMillisecondClock) {

@@ -15,3 +15,7 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT
     "-static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic")
 # Tests run the programs under Wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# pkg-config finds only the libraries built for Windows, also when a build re-runs CMake.
+if(KOTOBUNE_WINDOWS_DEPS)
+  set(ENV{PKG_CONFIG_LIBDIR} ${KOTOBUNE_WINDOWS_DEPS}/lib/pkgconfig)
+endif()

@@ -1,0 +1,206 @@
+// Files and folders on a POSIX host.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <random>
+#include <utility>
+
+#include "file_host.h"
+#include "file_names.h"
+#include "platform/codepage.h"
+
+namespace {
+
+using platform::host::FileDescriptor;
+using platform::host::Reason;
+
+// The codes Windows reports, so callers that log them see familiar numbers.
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorInvalidHandle = 6;
+constexpr int kErrorNoMoreFiles = 18;
+
+bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// Hidden, so a folder scan in the meantime does not pick it up, and beside the target, so the
+// rename stays within one file system. O_EXCL with a random suffix avoids collisions.
+std::optional<std::pair<std::string, int>> CreateTemporaryBeside(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+  const std::string prefix = target.substr(0, nameAt) + "." + target.substr(nameAt) + ".";
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    std::string candidate = prefix + std::to_string(::getpid()) + "-" + std::to_string(entropy());
+    // 0666 lets the umask decide, as for any file the program creates.
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return std::pair{std::move(candidate), fd};
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// A replaced file keeps its permissions.
+bool KeepModeOf(const std::string& target, int fd) {
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) != 0) return true;
+  return ::fchmod(fd, existing.st_mode & 07777) == 0;
+}
+
+struct EntryInfo {
+  int attr = 0;
+  std::int64_t size = 0;
+};
+
+bool IsDotEntry(std::string_view name) { return name == "." || name == ".."; }
+
+// Windows' read-only flag belongs to the file, not to the reader, so it follows the
+// permission bits rather than access(): a file nobody may write to.
+std::optional<EntryInfo> DescribeEntry(int folderFd, const char* name) {
+  struct stat info {};
+  if (::fstatat(folderFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+  EntryInfo entry;
+  if (S_ISLNK(info.st_mode)) {
+    entry.attr |= faSymLink;
+    struct stat target {};
+    if (::fstatat(folderFd, name, &target, 0) == 0) info = target;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    entry.attr |= faDirectory;
+  } else {
+    entry.attr |= faArchive;
+    if (!S_ISLNK(info.st_mode)) entry.size = info.st_size;
+  }
+  if ((info.st_mode & 0222) == 0) entry.attr |= faReadOnly;
+  if (name[0] == '.' && !IsDotEntry(name)) entry.attr |= faHidden;
+  return entry;
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+}  // namespace
+
+struct TSearchRec::Finder {
+  std::unique_ptr<DIR, DirCloser> dir;
+  std::u16string mask;
+  bool matchesEverything = false;
+  // Entries carrying any of these are left out; an attr mask can only admit them.
+  int excludedAttr = 0;
+
+  bool NameMatches(std::string_view name) const {
+    return matchesEverything || platform::WildcardMatches(mask, platform::Cp932ToUtf16(name));
+  }
+};
+
+namespace {
+
+int NextMatch(TSearchRec& rec) {
+  TSearchRec::Finder& finder = *rec.finder;
+  while (const dirent* entry = ::readdir(finder.dir.get())) {
+    std::optional<std::string> name = platform::Utf8ToCp932(entry->d_name);
+    if (!name || !finder.NameMatches(*name)) continue;
+    const std::optional<EntryInfo> info = DescribeEntry(::dirfd(finder.dir.get()), entry->d_name);
+    if (!info || (info->attr & finder.excludedAttr) != 0) continue;
+    rec.Name = std::move(*name);
+    rec.Attr = info->attr;
+    rec.Size = info->size;
+    return 0;
+  }
+  return kErrorNoMoreFiles;
+}
+
+}  // namespace
+
+namespace platform {
+
+int OpenRegularFile(const std::string& nativePath) {
+  // Without O_NONBLOCK opening a FIFO waits for a writer that may never come.
+  FileDescriptor file(::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat info {};
+  if (!file.IsOpen() || ::fstat(file.get(), &info) != 0) return -1;
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
+  const int flags = ::fcntl(file.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return -1;
+  return file.Release();
+}
+
+namespace host {
+
+std::optional<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes,
+                                                std::string& error) {
+  auto temporary = CreateTemporaryBeside(target);
+  if (!temporary) {
+    error = Reason(target, errno);
+    return std::nullopt;
+  }
+  FileDescriptor file(temporary->second);
+  if (!WriteAll(file.get(), bytes) || !KeepModeOf(target, file.get()) || ::fsync(file.get()) != 0 || !file.Close()) {
+    error = Reason(target, errno);
+    ::unlink(temporary->first.c_str());
+    return std::nullopt;
+  }
+  return std::move(temporary->first);
+}
+
+std::string MoveIntoPlace(const std::string& temporary, const std::string& target) {
+  return ::rename(temporary.c_str(), target.c_str()) == 0 ? std::string() : Reason(target, errno);
+}
+
+void SyncFolder(const std::string& folder) {
+  FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.IsOpen()) ::fsync(dir.get());
+}
+
+bool ProcessHasEnded(long processId) { return ::kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH; }
+
+}  // namespace host
+
+}  // namespace platform
+
+int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
+  FindClose(rec);
+  const std::string folder = ExtractFilePath(pattern);
+  const std::string_view mask = pattern.substr(folder.size());
+  const std::string nativeFolder = folder.empty() ? std::string(".") : platform::NativePath(folder);
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(nativeFolder.c_str()));
+  if (!dir) return kErrorPathNotFound;
+
+  auto finder = std::make_shared<TSearchRec::Finder>();
+  finder->dir = std::move(dir);
+  finder->mask = platform::Cp932ToUtf16(mask);
+  // As on Windows, "*.*" also takes names without a dot.
+  finder->matchesEverything = mask == "*.*" || mask == "*";
+  finder->excludedAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
+  rec.finder = std::move(finder);
+  if (NextMatch(rec) != 0) {
+    FindClose(rec);
+    return kErrorFileNotFound;
+  }
+  return 0;
+}
+
+int FindNext(TSearchRec& rec) {
+  if (!rec.finder) return kErrorInvalidHandle;
+  return NextMatch(rec);
+}
+
+void FindClose(TSearchRec& rec) { rec.finder.reset(); }

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -54,5 +56,22 @@ std::string MoveIntoPlace(const std::string& temporary, const std::string& targe
 void SyncFolder(const std::string& folder);
 // Whether the process that wrote a temporary file has ended.
 bool ProcessHasEnded(long processId);
+
+// An open listing of a folder's entries.
+struct FolderListing;
+struct FolderListingCloser {
+  void operator()(FolderListing* listing) const;
+};
+using FolderListingPtr = std::unique_ptr<FolderListing, FolderListingCloser>;
+FolderListingPtr OpenFolderListing(const std::string& nativeFolder);  // null when it cannot be read
+
+struct FolderEntry {
+  std::string name;  // Shift-JIS
+  int attr = 0;
+  std::int64_t size = 0;
+};
+// The next entry whose name `wanted` takes, asked before anything else is looked up; names
+// without a Shift-JIS form are skipped. nullopt at the end.
+std::optional<FolderEntry> NextFolderEntry(FolderListing& listing, const std::function<bool(std::string_view)>& wanted);
 
 }  // namespace platform::host

@@ -12,12 +12,19 @@
 #include <utility>
 
 #include "file_host.h"
+#include "file_names.h"
 #include "platform/codepage.h"
 #include "platform/places.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The codes Windows reports, so callers that log them see familiar numbers.
+constexpr int kErrorFileNotFound = 2;
+constexpr int kErrorPathNotFound = 3;
+constexpr int kErrorInvalidHandle = 6;
+constexpr int kErrorNoMoreFiles = 18;
 
 using platform::host::FileDescriptor;
 using platform::host::Reason;
@@ -228,3 +235,62 @@ bool FileExists(std::string_view path) { return TypeOf(platform::NativePath(path
 bool DirectoryExists(std::string_view path) {
   return TypeOf(platform::NativePath(path)) == fs::file_type::directory;
 }
+
+struct TSearchRec::Finder {
+  platform::host::FolderListingPtr listing;
+  std::u16string mask;
+  bool matchesEverything = false;
+  // Entries carrying any of these are left out; an attr mask can only admit them.
+  int excludedAttr = 0;
+
+  bool NameMatches(std::string_view name) const {
+    return matchesEverything || platform::WildcardMatches(mask, platform::Cp932ToUtf16(name));
+  }
+};
+
+namespace {
+
+int NextMatch(TSearchRec& rec) {
+  TSearchRec::Finder& finder = *rec.finder;
+  const auto wanted = [&finder](std::string_view name) { return finder.NameMatches(name); };
+  while (auto entry = platform::host::NextFolderEntry(*finder.listing, wanted)) {
+    if ((entry->attr & finder.excludedAttr) != 0) continue;
+    rec.Name = std::move(entry->name);
+    rec.Attr = entry->attr;
+    rec.Size = entry->size;
+    return 0;
+  }
+  return kErrorNoMoreFiles;
+}
+
+}  // namespace
+
+int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
+  FindClose(rec);
+  const std::string folder = ExtractFilePath(pattern);
+  const std::string_view mask = pattern.substr(folder.size());
+  // Every entry, matched here by the same rules on every host (Windows would also match the
+  // short 8.3 names).
+  auto listing = platform::host::OpenFolderListing(folder.empty() ? std::string(".") : platform::NativePath(folder));
+  if (!listing) return kErrorPathNotFound;
+
+  auto finder = std::make_shared<TSearchRec::Finder>();
+  finder->listing = std::move(listing);
+  finder->mask = platform::Cp932ToUtf16(mask);
+  // As on Windows, "*.*" also takes names without a dot.
+  finder->matchesEverything = mask == "*.*" || mask == "*";
+  finder->excludedAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
+  rec.finder = std::move(finder);
+  if (NextMatch(rec) != 0) {
+    FindClose(rec);
+    return kErrorFileNotFound;
+  }
+  return 0;
+}
+
+int FindNext(TSearchRec& rec) {
+  if (!rec.finder) return kErrorInvalidHandle;
+  return NextMatch(rec);
+}
+
+void FindClose(TSearchRec& rec) { rec.finder.reset(); }

@@ -13,19 +13,12 @@
 #include <utility>
 
 #include "file_host.h"
-#include "file_names.h"
 #include "platform/codepage.h"
 
 namespace {
 
 using platform::host::FileDescriptor;
 using platform::host::Reason;
-
-// The codes Windows reports, so callers that log them see familiar numbers.
-constexpr int kErrorFileNotFound = 2;
-constexpr int kErrorPathNotFound = 3;
-constexpr int kErrorInvalidHandle = 6;
-constexpr int kErrorNoMoreFiles = 18;
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
@@ -96,37 +89,6 @@ struct DirCloser {
 
 }  // namespace
 
-struct TSearchRec::Finder {
-  std::unique_ptr<DIR, DirCloser> dir;
-  std::u16string mask;
-  bool matchesEverything = false;
-  // Entries carrying any of these are left out; an attr mask can only admit them.
-  int excludedAttr = 0;
-
-  bool NameMatches(std::string_view name) const {
-    return matchesEverything || platform::WildcardMatches(mask, platform::Cp932ToUtf16(name));
-  }
-};
-
-namespace {
-
-int NextMatch(TSearchRec& rec) {
-  TSearchRec::Finder& finder = *rec.finder;
-  while (const dirent* entry = ::readdir(finder.dir.get())) {
-    std::optional<std::string> name = platform::Utf8ToCp932(entry->d_name);
-    if (!name || !finder.NameMatches(*name)) continue;
-    const std::optional<EntryInfo> info = DescribeEntry(::dirfd(finder.dir.get()), entry->d_name);
-    if (!info || (info->attr & finder.excludedAttr) != 0) continue;
-    rec.Name = std::move(*name);
-    rec.Attr = info->attr;
-    rec.Size = info->size;
-    return 0;
-  }
-  return kErrorNoMoreFiles;
-}
-
-}  // namespace
-
 namespace platform {
 
 int OpenRegularFile(const std::string& nativePath) {
@@ -172,35 +134,29 @@ void SyncFolder(const std::string& folder) {
 
 bool ProcessHasEnded(long processId) { return ::kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH; }
 
+struct FolderListing {
+  std::unique_ptr<DIR, DirCloser> dir;
+};
+
+void FolderListingCloser::operator()(FolderListing* listing) const { delete listing; }
+
+FolderListingPtr OpenFolderListing(const std::string& nativeFolder) {
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(nativeFolder.c_str()));
+  if (!dir) return nullptr;
+  return FolderListingPtr(new FolderListing{std::move(dir)});
+}
+
+std::optional<FolderEntry> NextFolderEntry(FolderListing& listing, const std::function<bool(std::string_view)>& wanted) {
+  while (const dirent* entry = ::readdir(listing.dir.get())) {
+    std::optional<std::string> name = Utf8ToCp932(entry->d_name);
+    if (!name || !wanted(*name)) continue;
+    const std::optional<EntryInfo> info = DescribeEntry(::dirfd(listing.dir.get()), entry->d_name);
+    if (info) return FolderEntry{std::move(*name), info->attr, info->size};
+  }
+  return std::nullopt;
+}
+
 }  // namespace host
 
 }  // namespace platform
 
-int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
-  FindClose(rec);
-  const std::string folder = ExtractFilePath(pattern);
-  const std::string_view mask = pattern.substr(folder.size());
-  const std::string nativeFolder = folder.empty() ? std::string(".") : platform::NativePath(folder);
-  std::unique_ptr<DIR, DirCloser> dir(::opendir(nativeFolder.c_str()));
-  if (!dir) return kErrorPathNotFound;
-
-  auto finder = std::make_shared<TSearchRec::Finder>();
-  finder->dir = std::move(dir);
-  finder->mask = platform::Cp932ToUtf16(mask);
-  // As on Windows, "*.*" also takes names without a dot.
-  finder->matchesEverything = mask == "*.*" || mask == "*";
-  finder->excludedAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
-  rec.finder = std::move(finder);
-  if (NextMatch(rec) != 0) {
-    FindClose(rec);
-    return kErrorFileNotFound;
-  }
-  return 0;
-}
-
-int FindNext(TSearchRec& rec) {
-  if (!rec.finder) return kErrorInvalidHandle;
-  return NextMatch(rec);
-}
-
-void FindClose(TSearchRec& rec) { rec.finder.reset(); }

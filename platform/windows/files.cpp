@@ -13,17 +13,10 @@
 #include <system_error>
 
 #include "file_host.h"
-#include "file_names.h"
 #include "platform/codepage.h"
 #include "win32.h"
 
 namespace {
-
-// The codes Windows reports, so callers that log them see familiar numbers.
-constexpr int kErrorFileNotFound = 2;
-constexpr int kErrorPathNotFound = 3;
-constexpr int kErrorInvalidHandle = 6;
-constexpr int kErrorNoMoreFiles = 18;
 
 std::wstring WideOf(std::string_view utf8) {
   const std::u16string text = platform::win32::ToWide(platform::win32::kCodePageUtf8, utf8, false);
@@ -36,8 +29,6 @@ std::wstring WideNative(std::string_view nativePath) {
   std::replace(path.begin(), path.end(), L'/', L'\\');
   return path;
 }
-
-std::wstring WidePath(std::string_view gamePath) { return WideNative(platform::NativePath(gamePath)); }
 
 std::string WindowsReason(const std::string& nativePath, DWORD error) {
   return nativePath + ": " + std::system_category().message(static_cast<int>(error));
@@ -117,48 +108,6 @@ struct FindCloser {
 
 }  // namespace
 
-struct TSearchRec::Finder {
-  std::unique_ptr<void, FindCloser> find;
-  WIN32_FIND_DATAW pending{};  // the entry FindFirstFileW returned, not yet looked at
-  bool hasPending = false;
-  std::u16string mask;
-  bool matchesEverything = false;
-  // Entries carrying any of these are left out; an attr mask can only admit them.
-  int excludedAttr = 0;
-
-  bool Next(WIN32_FIND_DATAW& entry) {
-    if (hasPending) {
-      entry = pending;
-      hasPending = false;
-      return true;
-    }
-    return FindNextFileW(find.get(), &entry) != FALSE;
-  }
-};
-
-namespace {
-
-int NextMatch(TSearchRec& rec) {
-  TSearchRec::Finder& finder = *rec.finder;
-  WIN32_FIND_DATAW entry{};
-  while (finder.Next(entry)) {
-    std::optional<std::string> name = Cp932Of(entry.cFileName);
-    if (!name) continue;
-    if (!finder.matchesEverything && !platform::WildcardMatches(finder.mask, platform::Cp932ToUtf16(*name))) continue;
-    const int attr = AttrOf(entry);
-    if ((attr & finder.excludedAttr) != 0) continue;
-    rec.Name = std::move(*name);
-    rec.Attr = attr;
-    rec.Size = (attr & faDirectory) ? 0
-                                     : static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) |
-                                                                 entry.nFileSizeLow);
-    return 0;
-  }
-  return kErrorNoMoreFiles;
-}
-
-}  // namespace
-
 namespace platform {
 
 int OpenRegularFile(const std::string& nativePath) {
@@ -223,38 +172,50 @@ bool ProcessHasEnded(long processId) {
   return ended;
 }
 
+struct FolderListing {
+  std::unique_ptr<void, FindCloser> find;
+  WIN32_FIND_DATAW pending{};  // the entry FindFirstFileExW returned, not yet looked at
+  bool hasPending = false;
+
+  bool Next(WIN32_FIND_DATAW& entry) {
+    if (hasPending) {
+      entry = pending;
+      hasPending = false;
+      return true;
+    }
+    return FindNextFileW(find.get(), &entry) != FALSE;
+  }
+};
+
+void FolderListingCloser::operator()(FolderListing* listing) const { delete listing; }
+
+FolderListingPtr OpenFolderListing(const std::string& nativeFolder) {
+  std::wstring everything = WideNative(nativeFolder);
+  if (!everything.ends_with(L'\\')) everything += L'\\';
+  everything += L'*';
+  FolderListingPtr listing(new FolderListing);
+  HANDLE find = FindFirstFileExW(everything.c_str(), FindExInfoBasic, &listing->pending, FindExSearchNameMatch,
+                                 nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return nullptr;
+  listing->find.reset(find);
+  listing->hasPending = true;
+  return listing;
+}
+
+std::optional<FolderEntry> NextFolderEntry(FolderListing& listing, const std::function<bool(std::string_view)>& wanted) {
+  WIN32_FIND_DATAW entry{};
+  while (listing.Next(entry)) {
+    std::optional<std::string> name = Cp932Of(entry.cFileName);
+    if (!name || !wanted(*name)) continue;
+    const int attr = AttrOf(entry);
+    const std::int64_t size = (attr & faDirectory) ? 0
+        : static_cast<std::int64_t>((static_cast<std::uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow);
+    return FolderEntry{std::move(*name), attr, size};
+  }
+  return std::nullopt;
+}
+
 }  // namespace host
 
 }  // namespace platform
 
-int FindFirst(std::string_view pattern, int attr, TSearchRec& rec) {
-  FindClose(rec);
-  const std::string folder = ExtractFilePath(pattern);
-  const std::string_view mask = pattern.substr(folder.size());
-  // Every entry, matched here by the same rules as on every host (Windows would also match
-  // the short 8.3 names).
-  auto finder = std::make_shared<TSearchRec::Finder>();
-  const std::wstring everything = (folder.empty() ? std::wstring(L".\\") : WidePath(folder)) + L"*";
-  HANDLE find = FindFirstFileExW(everything.c_str(), FindExInfoBasic, &finder->pending, FindExSearchNameMatch,
-                                 nullptr, 0);
-  if (find == INVALID_HANDLE_VALUE) return kErrorPathNotFound;
-  finder->find.reset(find);
-  finder->hasPending = true;
-  finder->mask = platform::Cp932ToUtf16(mask);
-  // As on Windows, "*.*" also takes names without a dot.
-  finder->matchesEverything = mask == "*.*" || mask == "*";
-  finder->excludedAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
-  rec.finder = std::move(finder);
-  if (NextMatch(rec) != 0) {
-    FindClose(rec);
-    return kErrorFileNotFound;
-  }
-  return 0;
-}
-
-int FindNext(TSearchRec& rec) {
-  if (!rec.finder) return kErrorInvalidHandle;
-  return NextMatch(rec);
-}
-
-void FindClose(TSearchRec& rec) { rec.finder.reset(); }

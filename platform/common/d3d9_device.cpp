@@ -544,8 +544,6 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
     return false;
   }
   ShadeSpan(pipeline, texels_, diffuse, pixels_);
-  // Draws still queued for the picture must land before the shaded pixels replace theirs.
-  SDL_RenderFlush(renderer_);
   return SDL_UpdateTexture(picture_.get(), &shown, pixels_.data(), pitch) == 0;
 }
 

@@ -50,5 +50,7 @@ void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8);
 
 // Records a call for tests that check the order of platform calls; the real backend ignores it.
 void Trace(std::string_view call);
+// The release of a platform object, named by its address so that a test can tell which.
+void TraceRelease(std::string_view kind, const void* object);
 
 }  // namespace platform::backend

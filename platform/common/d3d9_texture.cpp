@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "backend.h"
 #include "d3d9_settings.h"
 
 namespace platform::d3d9 {
@@ -97,7 +98,10 @@ HRESULT Texture::Create(SDL_Renderer* renderer, UINT width, UINT height, UINT le
 Texture::Texture(SdlTexturePtr picture, DWORD usage, D3DFORMAT format, D3DPOOL pool)
     : picture_(std::move(picture)), usage_(usage), format_(format), pool_(pool), sdlFormat_(SdlFormatOf(format)) {}
 
-Texture::~Texture() { liveTextureBytes -= std::min(liveTextureBytes, ByteSize()); }
+Texture::~Texture() {
+  liveTextureBytes -= std::min(liveTextureBytes, ByteSize());
+  backend::TraceRelease("ReleaseTexture", static_cast<IDirect3DTexture9*>(this));
+}
 
 void Texture::AddLevels(UINT width, UINT height, UINT count) {
   const UINT bytesPerPixel = SDL_BYTESPERPIXEL(sdlFormat_);

@@ -1,6 +1,7 @@
 // DirectSound over the program's mixer. Every secondary buffer is a mixer source for its
 // whole life, so starting one never allocates; the audio thread reads the playback state
 // under the mixer's lock and the caller changes it under the same lock.
+#include "backend.h"
 #include "platform/dsound.h"
 
 #include <cmath>
@@ -115,7 +116,10 @@ class SecondaryBuffer final : public IDirectSoundBuffer8, public IDirectSound3DB
         frequency_(samples_->format.nSamplesPerSec) {
     Mixer::Instance().Add(this);
   }
-  ~SecondaryBuffer() override { Mixer::Instance().Remove(this); }
+  ~SecondaryBuffer() override {
+    Mixer::Instance().Remove(this);
+    platform::backend::TraceRelease("ReleaseSoundBuffer", static_cast<IDirectSoundBuffer8*>(this));
+  }
 
   // A duplicate: the same samples and settings, stopped at the start.
   SecondaryBuffer* Duplicate() const {

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "backend.h"
 #include "platform/codepage.h"
 #include "platform/wingdi.h"
 
@@ -264,6 +265,7 @@ BOOL DeleteObject(HFONT font) {
 }
 
 BOOL DeleteDC(HDC dc) {
+  platform::backend::TraceRelease("DeleteDC", dc);
   delete dc;
   return TRUE;
 }

@@ -1,5 +1,7 @@
 // The test backend: nothing waits for real time, nothing reaches a screen or a speaker.
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <deque>
 #include <stdexcept>
 #include <utility>
@@ -45,6 +47,7 @@ struct Machine {
   std::vector<float> captured;
   bool tracing = false;
   std::vector<std::string> trace;
+  std::function<void(std::string_view)> traceObserver;
   std::vector<std::string> messageBoxes;
   std::unique_ptr<SDL_Surface, SurfaceDeleter> screen;
   std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
@@ -100,7 +103,9 @@ void EnsureScreen(Machine& machine) {
 
 void Record(std::string_view call) {
   Machine& machine = TheMachine();
-  if (machine.tracing) machine.trace.emplace_back(call);
+  if (!machine.tracing) return;
+  machine.trace.emplace_back(call);
+  if (machine.traceObserver) machine.traceObserver(call);
 }
 
 }  // namespace
@@ -175,6 +180,12 @@ void StartTrace() {
   TheMachine().trace.clear();
 }
 std::vector<std::string> TakeTrace() { return std::exchange(TheMachine().trace, {}); }
+void ObserveTrace(std::function<void(std::string_view)> observer) { TheMachine().traceObserver = std::move(observer); }
+std::string ReleaseOf(std::string_view kind, const void* object) {
+  std::array<char, 32> address{};
+  std::snprintf(address.data(), address.size(), " %p", object);
+  return std::string(kind) + address.data();
+}
 std::vector<std::string> TakeMessageBoxes() { return std::exchange(TheMachine().messageBoxes, {}); }
 
 }  // namespace headless
@@ -271,6 +282,7 @@ int ShowCursor(bool show) {
 }
 
 void Trace(std::string_view call) { Record(call); }
+void TraceRelease(std::string_view kind, const void* object) { Record(headless::ReleaseOf(kind, object)); }
 
 void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8) {
   Record("MessageBox");

@@ -280,6 +280,7 @@ int ShowCursor(bool show) {
 }
 
 void Trace(std::string_view) {}
+void TraceRelease(std::string_view, const void*) {}
 
 void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8) {
   const std::string caption(captionUtf8), text(textUtf8);

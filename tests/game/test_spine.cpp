@@ -1,7 +1,11 @@
+#include <algorithm>
 #include <cstring>
 #include <set>
 
+#include <gmock/gmock.h>
+
 #include "game_fixture.h"
+#include "play_helpers.h"
 #include "record_bytes.h"
 #include "platform/codepage.h"
 
@@ -317,4 +321,77 @@ TEST_F(Shutdown, CloseOfAnMp3TrackOrBeforeTheMusicOnlyFreesTheLibrary) {
   headless::StartTrace();
   game.Close();
   EXPECT_EQ(MusicCalls(headless::TakeTrace()), (std::vector<std::string>{"vbmp3_free"}));
+}
+
+namespace {
+
+// The textures made at start-up, in the order the window's destruction must release them.
+std::vector<const TDGTexture*> TexturesInReleaseOrder(const TForm1& game) {
+  std::vector<const TDGTexture*> order{game.texBackground.get()};
+  for (const auto& picture : game.texBall) order.push_back(picture.get());
+  order.insert(order.end(), {game.texShark.get(), game.texShot.get()});
+  for (const auto& glyph : game.texBallChar) order.push_back(glyph.get());
+  for (size_t k = 0; k < game.texMeaningLine.size(); ++k) {
+    order.insert(order.end(), {game.texMeaningLine[k].get(), game.texMeaningPlate[k].get()});
+  }
+  for (size_t r = 0; r < game.texReading.size(); ++r) {
+    order.insert(order.end(), {game.texReading[r].get(), game.texReadingPlate[r].get(), game.texAnswer[r].get(),
+                               game.texAnswerPlate[r].get()});
+  }
+  for (const auto* texture :
+       {&game.texTarget, &game.texMaru, &game.texBatu, &game.texTime, &game.texJudge, &game.texCombo, &game.texScore,
+        &game.texBestScore, &game.texCorrect, &game.texMessage[0], &game.texMessage[1], &game.texGage,
+        &game.texBakuhatu, &game.texGOBakuhatu, &game.texBanner, &game.texSosaHoho, &game.texTitle, &game.texRogo,
+        &game.texStage}) {
+    order.push_back(texture->get());
+  }
+  return order;
+}
+
+std::vector<std::string> ExpectedDestruction(TForm1& game) {
+  std::vector<std::string> expected{"timeEndPeriod(1)", "scene unregistered"};
+  // Channel i is bound to the i-th wave.
+  for (std::int32_t i = 0; i < 10; ++i) {
+    expected.push_back(headless::ReleaseOf("ReleaseSoundBuffer", game.DDSD1.Channel(i)->Wave()->Buffer()));
+  }
+  for (const auto* writer : {&game.writerLarge, &game.writerSmall, &game.writerBig}) {
+    expected.push_back(headless::ReleaseOf("DeleteDC", (*writer)->Canvas()));
+  }
+  // A texture never filled holds nothing of the device's, so its release cannot be seen.
+  for (const TDGTexture* texture : TexturesInReleaseOrder(game)) {
+    if (texture->Texture() != nullptr) expected.push_back(headless::ReleaseOf("ReleaseTexture", texture->Texture()));
+  }
+  expected.emplace_back("ShowCursor(TRUE)");
+  return expected;
+}
+
+bool SceneRegistered(const TForm1& game) {
+  return std::ranges::any_of(game.DG.Resources(), [](const TDGResourceDesc& r) { return r.ClassName == "TSXScene"; });
+}
+
+}  // namespace
+
+using ShutdownInPlay = PlayTest;
+
+TEST_F(ShutdownInPlay, ReleasesTheSceneWavesWritersThenTexturesInOrderAndShowsTheCursorLast) {
+  TForm1& game = StartPlay();
+  RunFrames(3);
+  const std::vector<std::string> expected = ExpectedDestruction(game);
+  const std::set<std::string> watched(expected.begin(), expected.end());
+  std::vector<std::string> seen;
+  bool destroyed = false;
+  // The scene holds nothing of the platform's: its release shows as its leaving the device's registry.
+  headless::ObserveTrace([&](std::string_view call) {
+    if (destroyed) return;
+    if (std::ranges::find(seen, "scene unregistered") == seen.end() && !SceneRegistered(game)) {
+      seen.emplace_back("scene unregistered");
+    }
+    if (watched.contains(std::string(call))) seen.emplace_back(call);
+    destroyed = call == "ShowCursor(TRUE)";
+  });
+  headless::StartTrace();
+  headless::PostClose(headless::Now() + 10);
+  application->Run();
+  headless::ObserveTrace({});
+  EXPECT_THAT(seen, ::testing::ElementsAreArray(expected));
 }

@@ -2,8 +2,10 @@
 // Controls of the test backend: a virtual clock, scripted window messages, a memory
 // display and offline audio. Reset() gives every test a fresh machine.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/app.h"
@@ -57,6 +59,11 @@ std::vector<float> TakeAudioCapture();  // interleaved stereo at the mixer's rat
 // Platform calls in order (window, cursor, timer period, music players) for order tests.
 void StartTrace();
 std::vector<std::string> TakeTrace();
+// Called with each call as it is traced, to look at the program's state at that moment.
+void ObserveTrace(std::function<void(std::string_view)> observer);
+// How the release of a texture ("ReleaseTexture"), a sound buffer ("ReleaseSoundBuffer") or
+// a device context ("DeleteDC") at this address appears in the trace.
+std::string ReleaseOf(std::string_view kind, const void* object);
 // The message boxes shown, "caption: text" in UTF-8; each returned at once.
 std::vector<std::string> TakeMessageBoxes();
 

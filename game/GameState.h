@@ -25,6 +25,11 @@ struct TAnswerSlot {
 };
 
 constexpr int kBuiltinIdiomCount = 170;
+constexpr int kIdiomLength = 4;
+constexpr int kRoundLength = 2 * kIdiomLength;  // two idioms, one character per ball
+constexpr std::int32_t kCorrectPerStage = 30;
+constexpr std::int32_t kGaugeFull = 50;
+constexpr std::int32_t kAnswerTimeLimit = 60000;  // ms to answer a row before the shark is lost
 constexpr int kRecordSize = 564;
 constexpr int kBestScoreOffset = 524;
 constexpr int kSavedMarkerOffset = 536;

@@ -76,6 +76,7 @@ class TForm1 : public TForm, public GameState {
   void DrawMeanings();
   void DrawReadingsAndMarks();
   void RunAnswerClock();
+  void RenderAnswerClock();  // the seconds left to answer, into texTime
   void UpdateExplosions();
   void ShowGameOver();
   void DrawJudgementAndBanner();

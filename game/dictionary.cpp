@@ -13,8 +13,6 @@ namespace {
 constexpr std::size_t kHeaderLines = 15;
 constexpr std::size_t kLinesPerGroup = 3;
 constexpr std::size_t kFewestUsefulLines = kHeaderLines + kLinesPerGroup;
-constexpr std::size_t kIdiomLength = 4;
-constexpr int kRoundLength = 2 * kIdiomLength;
 constexpr std::size_t kMeaningLineLength = 13;
 constexpr int kLinesPerMeaning = 3;
 // The report names the first few skipped groups; a player fixes those and runs again.
@@ -45,7 +43,7 @@ struct UserIdiom {
   std::u16string idiom, meaning, reading;
   // Why the group cannot be asked; nothing when it can.
   const char* Fault() const {
-    if (idiom.size() != kIdiomLength) return "the idiom is not four characters";
+    if (idiom.size() != std::size_t{kIdiomLength}) return "the idiom is not four characters";
     if (IsBlankField(meaning) || IsBlankField(reading)) return "the meaning or reading is blank";
     return nullptr;
   }

@@ -22,7 +22,6 @@ constexpr std::int32_t kPoolRadius = 210;
 constexpr DWORD kHurtExplosionLife = 1000;
 constexpr DWORD kJudgementLife = 1000;
 constexpr std::int32_t kClockTicksPerUpdate = 40;
-constexpr std::int32_t kAnswerTimeLimit = 60000;
 
 std::int32_t W(const TDGTexture& texture) { return static_cast<std::int32_t>(texture.Width()); }
 std::int32_t H(const TDGTexture& texture) { return static_cast<std::int32_t>(texture.Height()); }
@@ -260,8 +259,12 @@ void TForm1::RunAnswerClock() {
   const DWORD now = timeGetTime();
   answerTime += static_cast<std::int32_t>(now - clockLast);
   clockLast = now;
-  RenderText(*texTime, PadNumber(std::max(0, kAnswerTimeLimit - answerTime) / 1000), *writerSmall);
+  RenderAnswerClock();
   if (answerTime >= kAnswerTimeLimit) DestroyShark();
+}
+
+void TForm1::RenderAnswerClock() {
+  RenderText(*texTime, PadNumber(std::max(0, kAnswerTimeLimit - answerTime) / 1000), *writerSmall);
 }
 
 void TForm1::DrawLeftPanel() {
@@ -415,16 +418,16 @@ void TForm1::CatchShots(int a) {
 }
 
 void TForm1::PickBall(int a) {
-  if (pickCount >= 8) return;
-  TAnswerSlot& slot = answerSlot[pickCount / 4][pickCount % 4];
+  if (pickCount >= kRoundLength) return;
+  TAnswerSlot& slot = answerSlot[pickCount / kIdiomLength][pickCount % kIdiomLength];
   TGameObject& b = ball[a];
   b.x = slot.x;
   b.y = slot.y;
   Stop(b);
   slot.ch = ballChar[a];
-  slotBall[pickCount / 4][pickCount % 4] = a;
+  slotBall[pickCount / kIdiomLength][pickCount % kIdiomLength] = a;
   pickCount += 1;
-  if (pickCount == 4 || pickCount == 8) JudgeRow();
+  if (pickCount % kIdiomLength == 0) JudgeRow();
 }
 
 // Balls speed up once the first row is in.

@@ -14,8 +14,6 @@ constexpr std::int32_t kBonusTimeLimit = 30000;
 constexpr std::int32_t kComboForBonus = 5;
 constexpr std::int32_t kComboPoints = 1000;
 constexpr std::int32_t kComboGauge = 5;
-constexpr std::int32_t kGaugeFull = 50;
-constexpr std::int32_t kCorrectPerStage = 30;
 
 // Up to 300 points for a quick answer, nothing after 30 seconds.
 std::int32_t TimeBonus(std::int32_t answerTime) { return std::max(0, (kBonusTimeLimit - answerTime) / 100); }

@@ -15,11 +15,6 @@ namespace {
 
 constexpr std::size_t kObjectSize = 28;
 constexpr int kBallCount = 8;
-constexpr int kRowLength = 4;
-constexpr int kRoundLength = 2 * kRowLength;
-constexpr std::int32_t kStageRows = 30;
-constexpr std::int32_t kGaugeFull = 50;
-constexpr std::int32_t kAnswerLimit = 60000;
 constexpr std::int32_t kClockPeriod = 40;
 constexpr std::int32_t kSharkFullTurn = 360;
 // Far beyond anything play can reach, yet small enough that no later sum overflows.
@@ -35,7 +30,7 @@ struct SavedGame {
   std::int32_t pickCount = 0;
   std::array<std::int32_t, 2> questionIndex{};
   std::array<std::int32_t, kRoundLength> ballCharPos{};
-  std::array<std::array<std::int32_t, kRowLength>, 2> slotBall{};
+  std::array<std::array<std::int32_t, kIdiomLength>, 2> slotBall{};
   std::array<bool, kBuiltinIdiomCount> builtinUsed{};
   std::int32_t builtinUsedCount = 0;
   std::array<std::int32_t, 2> rowResult{}, rowMatch{};
@@ -119,7 +114,7 @@ void SavedGameLayout(Io& io, Saved& saved) {
 // late row ended a second time with 31 correct rows; both go on as the game they were.
 void MendEarlierSaves(SavedGame& saved) {
   if (saved.stage == 0) saved.stage = 1;
-  if (saved.stageEnded && saved.correctCount == kStageRows + 1) saved.correctCount = kStageRows;
+  if (saved.stageEnded && saved.correctCount == kCorrectPerStage + 1) saved.correctCount = kCorrectPerStage;
 }
 
 std::optional<SavedGame> DecodeSavedGame(const RecordBytes& bytes) {
@@ -190,7 +185,7 @@ bool SlotsAgreeWithPicks(const SavedGame& saved) {
   if (!InRange(saved.pickCount, 0, kRoundLength)) return false;
   std::array<bool, kBallCount> picked{};
   for (int k = 0; k < kRoundLength; ++k) {
-    const std::int32_t b = saved.slotBall[k / kRowLength][k % kRowLength];
+    const std::int32_t b = saved.slotBall[k / kIdiomLength][k % kIdiomLength];
     if (k >= saved.pickCount) {
       if (b != -1) return false;
       continue;
@@ -226,9 +221,9 @@ bool RowsAreSane(const SavedGame& saved) {
 // A stage ends at exactly the thirtieth correct row; any other pairing would never end the
 // stage again. A cleared stage 2 is a cleared game, which cannot be saved.
 bool StageIsSane(const SavedGame& saved) {
-  return InRange(saved.stage, 1, 2) && InRange(saved.correctCount, 0, kStageRows) &&
-         saved.stageEnded == (saved.correctCount == kStageRows) && (!saved.stageEnded || saved.stage == 1) &&
-         InRange(saved.comboCount, 0, kStageRows) && InRange(saved.gauge, 0, kGaugeFull) &&
+  return InRange(saved.stage, 1, 2) && InRange(saved.correctCount, 0, kCorrectPerStage) &&
+         saved.stageEnded == (saved.correctCount == kCorrectPerStage) && (!saved.stageEnded || saved.stage == 1) &&
+         InRange(saved.comboCount, 0, kCorrectPerStage) && InRange(saved.gauge, 0, kGaugeFull) &&
          InRange(saved.stageStartGauge, 0, kGaugeFull) && InRange(saved.score, 0, kScoreCeiling) &&
          InRange(saved.stageStartScore, 0, kScoreCeiling);
 }
@@ -308,7 +303,7 @@ void RestoreField(TForm1& game, const SavedGame& saved) {
   game.pickCount = saved.pickCount;
   game.slotBall = saved.slotBall;
   for (int r = 0; r < 2; ++r) {
-    for (int c = 0; c < kRowLength; ++c) {
+    for (int c = 0; c < kIdiomLength; ++c) {
       const std::int32_t b = game.slotBall[r][c];
       if (b < 0 || game.ball[b].active) continue;
       // The x is the slot's already; taking both keeps a ball on its slot if the layout moved.
@@ -343,7 +338,7 @@ void DealSavedCharacters(TForm1& game) {
     game.RenderBallChar(k);
   }
   for (int r = 0; r < 2; ++r) {
-    for (int c = 0; c < kRowLength; ++c) {
+    for (int c = 0; c < kIdiomLength; ++c) {
       const std::int32_t b = game.slotBall[r][c];
       game.answerSlot[r][c].ch = b < 0 ? std::u16string() : game.ballChar[b];
     }
@@ -443,7 +438,7 @@ void TForm1::LoadGame() {
   DealSavedCharacters(*this);
   RestoreCounters(*this, *saved);
   RenderText(*texScore, Sjis(u"得点:") + PadNumber(score), *writerSmall);
-  RenderText(*texTime, PadNumber(std::max(0, kAnswerLimit - answerTime) / 1000), *writerSmall);
+  RenderAnswerClock();
   RenderCounter(*texCorrect, u"正解:", correctCount);
   RenderCounter(*texCombo, u"連続正解:", comboCount);
   DrawGauge();

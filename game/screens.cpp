@@ -112,7 +112,7 @@ void TForm1::RenderMessages() {
 void TForm1::DrawGauge() {
   TDGTexture& bar = *texGage;
   const auto w = static_cast<LONG>(bar.Width()), h = static_cast<LONG>(bar.Height());
-  const LONG filled = (w - 6) * gauge / 50;
+  const LONG filled = (w - 6) * gauge / kGaugeFull;
   bar.FillRect(WholeImage(bar), 0xFF00FF00, false);
   bar.FillRect({3, 3, 3 + filled, h - 3}, 0xFFFF0000, false);
   bar.FillRect({3 + filled, 3, w - 3, h - 3}, 0xFF000000, false);

@@ -59,12 +59,22 @@ TEST_F(Pacing, ClockWrapStillRunsFrames) {
 
 using StartUp = GameTest;
 
+namespace {
+
+// Text textures are made anew whenever their text changes; those releases are not start-up's steps.
+std::vector<std::string> WithoutReleases(std::vector<std::string> trace) {
+  std::erase_if(trace, [](const std::string& call) { return call.starts_with("ReleaseTexture"); });
+  return trace;
+}
+
+}  // namespace
+
 TEST_F(StartUp, GoesFullScreenHidesCursorAndSetsTimerPeriodInOrder) {
   headless::StartTrace();
   Start();
   const std::vector<std::string> expected{"OpenWindow", "Windowed", "FullScreen", "ShowCursor(FALSE)",
                                           "timeBeginPeriod(1)"};
-  EXPECT_EQ(headless::TakeTrace(), expected);
+  EXPECT_EQ(WithoutReleases(headless::TakeTrace()), expected);
   const auto window = headless::Window();
   EXPECT_TRUE(window.fullScreen);
   EXPECT_EQ(window.width, 640);

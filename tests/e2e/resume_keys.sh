@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Real keys at the resume question: a game saved with Escape then Y is offered at the next
+# start; Y loads it and a later N does not start afresh, so Shift continues the loaded round
+# and saving again stores the same round.
+set -euo pipefail
+game=$1
+source "$(dirname "$0")/x_session.sh"
+
+# A portable copy, so that the saves stay out of the build folder.
+mkdir -p "$work/game"
+cp "$game" "$work/game/kotobune"
+cp -r "$(dirname "$game")/data" "$work/game/data"
+rm -f "$work/game/data/record1.dat" "$work/game/data/tuika.ini"
+record="$work/game/data/record1.dat"
+
+# Starts the game and waits for its window and the red line under the pool.
+start_game() {
+  SDL_AUDIODRIVER=dummy "$work/game/kotobune" 2>"$work/stderr" &
+  game_pid=$!
+  pids+=($game_pid)
+  timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
+  wait_for_prompt
+  # Looked up once the picture is up: the renderer may replace the first window while starting.
+  window=$(xdotool search --class kotobune | head -1) || fail "no game window"
+}
+
+press() {
+  xdotool key --window "$window" "$1"
+  sleep 0.5
+}
+
+# Escape then Y saves and ends the game.
+save_and_quit() {
+  press Escape
+  press y
+  for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$game_pid" 2>/dev/null && fail "Y at the save question did not close the game"
+  wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
+  [ "$(stat -c %s "$record" 2>/dev/null)" = 564 ] || fail "no 564-byte record was saved"
+}
+
+# The round's two dictionary indices.
+saved_round() { od -An -tx1 -j256 -N8 "$record"; }
+
+start_game
+press shift
+save_and_quit
+first=$(saved_round)
+
+start_game
+press y
+[ "$(count blue 480 85 640 280)" -gt 200 ] || fail "Y at the resume question did not load the game"
+press n
+press shift
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended before it was saved again"
+save_and_quit
+[ "$(saved_round)" = "$first" ] || fail "N after Y started another round ($first became $(saved_round))"
+echo "1 passed, 0 failed"

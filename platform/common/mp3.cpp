@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "platform/tasks.h"
 #include "platform/vbmp3.h"
+#include "thread_host.h"
 
 namespace {
 
@@ -159,6 +160,8 @@ void ScanFinished(std::uint64_t generation, std::int32_t seconds);
 
 LengthScan::LengthScan(std::string path, std::uint64_t generation)
     : thread_([this, path = std::move(path), generation] {
+        // Counting is never urgent; a frame late on a busy machine is.
+        platform::host::LowerThisThreadsPriority();
         if (const auto seconds = Count(path)) {
           platform::PostToGameThread([generation, seconds = *seconds] { ScanFinished(generation, seconds); });
         }

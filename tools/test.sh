@@ -16,3 +16,7 @@ ctest --test-dir build/test --output-on-failure --timeout 300 -j2
 cmake --preset asan "${launcher[@]}"
 cmake --build --preset asan
 ctest --preset asan -j2
+# The Windows programs, cross-built with the host build's data and packed, then run under Wine
+# (label wine): the libraries are built once into build/windows/deps and reused.
+KOTOBUNE_WINDOWS_TESTS=ON KOTOBUNE_HOST_BUILD=build/test tools/build-windows.sh
+ctest --test-dir build/windows/cross --output-on-failure --timeout 300 -L wine

@@ -9,6 +9,19 @@ game=$3
 here=$(dirname "$0")
 source "$here/../e2e/x_session.sh"
 
+# Under Wine on a busy machine a key takes a while to show: looks again for up to 10 seconds
+# until more than MIN pixels of the colour are in the area, and prints the last count.
+await_pixels() {
+  local min=$1 seen=0
+  shift
+  for _ in $(seq 40); do
+    seen=$(count "$@")
+    [ "$seen" -gt "$min" ] && break
+    sleep 0.25
+  done
+  echo "$seen"
+}
+
 record="$(dirname "$game")/data/record1.dat"
 rm -f "$record"
 
@@ -21,13 +34,11 @@ wait_for_prompt
 prompt_before=$(count red 100 345 540 400)
 [ "$prompt_before" -gt 300 ] || fail "no start prompt before Shift ($prompt_before red pixels)"
 xdotool key --window "$window" shift
-sleep 1
-meanings=$(count blue 480 85 640 280)
+meanings=$(await_pixels 200 blue 480 85 640 280)
 [ "$meanings" -gt 200 ] || fail "Shift did not start play: no meanings on the panel ($meanings)"
 
 xdotool key --window "$window" Escape
-sleep 0.5
-question=$(count red 100 345 540 400)
+question=$(await_pixels 300 red 100 345 540 400)
 [ "$question" -gt 300 ] || fail "Escape did not ask the save question ($question)"
 xdotool key --window "$window" y
 for _ in $(seq 150); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done

@@ -9,6 +9,9 @@ dlls=$2
 shift 2
 wine=/usr/lib/wine/wine64
 if [ "$1" = --boot ]; then
+  # A server that still serves a previous run's prefix would take the new one for its own.
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   "$wine" wineboot --init >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log"; exit 1; }
   /usr/lib/wine/wineserver -w

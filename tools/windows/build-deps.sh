@@ -14,6 +14,13 @@ sdl_version=$(source_version libsdl2-dev)
 mpg123_version=$(source_version libmpg123-dev)
 mkdir -p "$prefix/src" "$prefix/licences"
 
+# A rebuild after the cache was cleared is quick where there is ccache.
+launcher=() compiler=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  compiler=(CC="ccache $triplet-gcc")
+fi
+
 # Debian's source entries for the suites it already installs from, in a list file of our own
 # that is refreshed alone, so the machine's other lists are left as they are.
 src_list=/etc/apt/sources.list.d/kotobune-deb-src.sources
@@ -54,20 +61,26 @@ build_sdl2() {
     -DCMAKE_INSTALL_PREFIX="$prefix" -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF \
     -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF -DSDL_POWER=OFF -DSDL_HAPTIC=OFF -DSDL_LOCALE=OFF \
     -DSDL_MISC=OFF -DSDL_VULKAN=OFF -DSDL_OPENGL=OFF -DSDL_OPENGLES=OFF -DSDL_RENDER_D3D=ON \
-    -DSDL2_DISABLE_SDL2MAIN=ON -DSDL_CCACHE=OFF >/dev/null
+    -DSDL2_DISABLE_SDL2MAIN=ON -DSDL_CCACHE=OFF "${launcher[@]}" >/dev/null
   cmake --build "$prefix/src/libsdl2-build" -j "$jobs"
   cmake --install "$prefix/src/libsdl2-build" >/dev/null
   cp "$prefix/src/libsdl2/LICENSE.txt" "$prefix/licences/SDL2-LICENSE.txt"
 }
 
-# Only the decoder library is used; the player's own audio outputs stay out (the host's
-# pkg-config would offer Linux sound libraries).
+# Only the decoder library is built and installed: the player, its audio outputs and the
+# other libraries of the package stay out (the host's pkg-config would offer Linux sound
+# libraries to them).
 build_mpg123() {
   unpack_source mpg123 "$mpg123_version"
+  local only_decoder=(lib_LTLIBRARIES=src/libmpg123/libmpg123.la nodist_include_HEADERS=src/libmpg123/mpg123.h
+                      pkgconfig_DATA=libmpg123.pc)
   (cd "$prefix/src/mpg123" &&
     PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" ./configure --host="$triplet" --prefix="$prefix" \
-      --enable-shared --disable-static --with-cpu=x86-64 --with-audio=dummy --enable-modules=no >/dev/null &&
-    make -j "$jobs" >/dev/null && make install >/dev/null)
+      --enable-shared --disable-static --disable-dependency-tracking --with-cpu=x86-64 --with-audio=dummy \
+      --enable-modules=no "${compiler[@]}" >/dev/null &&
+    make -j "$jobs" "${only_decoder[@]}" src/libmpg123/libmpg123.la >/dev/null &&
+    make "${only_decoder[@]}" install-libLTLIBRARIES install-nodist_includeHEADERS install-includeHEADERS \
+      install-pkgconfigDATA >/dev/null)
   cp "$prefix/src/mpg123/COPYING" "$prefix/licences/mpg123-COPYING.txt"
 }
 

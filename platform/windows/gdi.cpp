@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "backend.h"
 #include "platform/codepage.h"
 #include "platform/wingdi.h"
 #include "win32.h"
@@ -36,7 +37,10 @@ HFONT SelectObject(HDC dc, HFONT font) {
 }
 
 BOOL DeleteObject(HFONT font) { return platform::win32::DeleteFontHandle(Handle(font)) ? TRUE : FALSE; }
-BOOL DeleteDC(HDC dc) { return platform::win32::DeleteMemoryDc(Handle(dc)) ? TRUE : FALSE; }
+BOOL DeleteDC(HDC dc) {
+  platform::backend::TraceRelease("DeleteDC", dc);
+  return platform::win32::DeleteMemoryDc(Handle(dc)) ? TRUE : FALSE;
+}
 
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
   if (dc == nullptr || metrics == nullptr) return FALSE;

@@ -22,15 +22,32 @@ if command -v ccache >/dev/null; then
 fi
 
 # Debian's source entries for the suites it already installs from, in a list file of our own
-# that is refreshed alone, so the machine's other lists are left as they are.
+# that is refreshed alone, so the machine's other lists are left as they are. The machine's
+# entries may be in either format: deb822 files, or one-line entries in sources.list.
 src_list=/etc/apt/sources.list.d/kotobune-deb-src.sources
+source_entries_of_sources() {
+  awk 'BEGIN { RS=""; ORS="\n\n" } /(^|\n)Types:[^\n]*deb/ && /debian/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$@"
+}
+source_entries_of_one_line_lists() {
+  awk '$1 == "deb" && /debian/ {
+    at = 2; options = ""
+    if ($at ~ /^\[/) { while (at < NF && $at !~ /\]$/) options = options " " $(at++); options = options " " $(at++) }
+    printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents:", $at, $(at + 1)
+    for (component = at + 2; component <= NF; component++) printf " %s", $component
+    printf "\n"
+    if (match(options, /signed-by=[^] ]+/)) printf "Signed-By: %s\n", substr(options, RSTART + 10, RLENGTH - 10)
+    printf "\n"
+  }' "$@"
+}
 add_source_entries() {
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   local lists=()
-  for list in /etc/apt/sources.list.d/*.sources; do [ "$list" = "$src_list" ] || lists+=("$list"); done
-  awk 'BEGIN { RS=""; ORS="\n\n" } /(^|\n)Types:[^\n]*deb/ && /debian/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' \
-    "${lists[@]}" | $sudo tee "$src_list" >/dev/null
+  for list in /etc/apt/sources.list.d/*.sources; do [ ! -f "$list" ] || [ "$list" = "$src_list" ] || lists+=("$list"); done
+  {
+    [ ${#lists[@]} -eq 0 ] || source_entries_of_sources "${lists[@]}"
+    [ ! -f /etc/apt/sources.list ] || source_entries_of_one_line_lists /etc/apt/sources.list
+  } | $sudo tee "$src_list" >/dev/null
   $sudo apt-get update -o Dir::Etc::sourcelist="$src_list" -o Dir::Etc::sourceparts=- \
     -o APT::Get::List-Cleanup=0
 }

@@ -10,6 +10,7 @@
 
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/places.h"
 #include "platform/timer.h"
 #include "platform/wingdi.h"
 #include "support/temp_folder.h"
@@ -129,6 +130,16 @@ TEST(WindowsFiles, LeftoverTemporariesAreThoseOfEndedWriters) {
   platform::RemoveLeftoverTemporaries(dir.Game(), names);
   EXPECT_FALSE(std::filesystem::exists(dir.Native(ended)));
   EXPECT_TRUE(std::filesystem::exists(dir.Native(running)));
+}
+
+TEST(WindowsPlaces, AProgramBesideAWritableDataFolderIsPortable) {
+  TempFolder dir;
+  std::filesystem::create_directory(dir.Native("data"));
+  // Named as Windows names the program, with '\\', the folder matches the game's names.
+  const platform::Places places = platform::FindPlaces(dir.Game("kotobune.exe"));
+  EXPECT_TRUE(places.Portable());
+  EXPECT_EQ(places.program, platform::NativePath(dir.Game()));
+  EXPECT_TRUE(platform::FindPlaces(dir.Game("no-data\\kotobune.exe")).Portable()) << "nothing installed";
 }
 
 TEST(WindowsFonts, OnlyInstalledFamiliesWithJapaneseShowIt) {

@@ -111,6 +111,8 @@ class TForm1 : public TForm, public GameState {
   void LoadGame();
   // The record holds a saved game that play could have produced; anything else counts as none.
   bool SavedGameIsValid() const;
+  // data\record1.dat into recordBuffer, after finishing or clearing what a cut-short save left.
+  void ReadRecord();
 
   // Screens: pictures and text as textures, drawn as sprites
   void LoadArchiveImage(TDGTexture& texture, const std::string& name);
@@ -179,7 +181,6 @@ class TForm1 : public TForm, public GameState {
   void LoadWaves();
   void PlaceSharkAtStart();
   void PlaceAnswerSlots();
-  void ReadRecord();
   void TitlePhaseHousekeeping(bool& passEnded);
   void ShowStartPrompt();
   void PaceFrame();

@@ -93,11 +93,11 @@ class TSXStateRestorer {
   explicit TSXStateRestorer(TDGCarad& device);
 
  private:
-  TDGCarad& device_;
-  std::array<std::uint32_t, 8> renderStatesChanged_{};
-  std::int32_t renderStateChanges_ = 0;
-  std::array<std::array<std::uint32_t, 8>, 8> stageStatesChanged_{};
-  std::array<std::int32_t, 8> stageStateChanges_{};
+  [[maybe_unused]] TDGCarad& device_;
+  [[maybe_unused]] std::array<std::uint32_t, 8> renderStatesChanged_{};
+  [[maybe_unused]] std::int32_t renderStateChanges_ = 0;
+  [[maybe_unused]] std::array<std::array<std::uint32_t, 8>, 8> stageStatesChanged_{};
+  [[maybe_unused]] std::array<std::int32_t, 8> stageStateChanges_{};
 };
 
 class TSXRenderingQueue {

@@ -12,6 +12,9 @@ packages=(
   timgm6mb-soundfont fonts-ipafont-gothic
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev lame sox
+  # the sanitized build and the fuzz targets: clang with its sanitizer and libFuzzer runtimes,
+  # and llvm-symbolizer for readable reports
+  clang-14 libclang-rt-14-dev llvm
   xvfb xauth openbox xdotool wmctrl x11-utils x11-apps
   # installing: the desktop files' validators, the manual page's checker, the Debian package
   desktop-file-utils appstream man-db dpkg-dev file

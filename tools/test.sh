@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test, then runs the tests of
-# the file parsers again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds everything and runs every test, then builds it all again
+# with clang under AddressSanitizer and UndefinedBehaviorSanitizer, runs every test program
+# there with leak checking on, and runs each fuzz target for a short while; last, the Windows
+# build and its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh

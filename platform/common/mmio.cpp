@@ -16,7 +16,7 @@
 
 struct MmioFile {
   struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
   };
   std::unique_ptr<std::FILE, Closer> file;
   std::int64_t size = 0;

@@ -5,6 +5,7 @@
 
 #include "music_fixture.h"
 #include "platform/files.h"
+#include "platform/tasks.h"
 
 using music_test::Join;
 using music_test::Mp3Start;
@@ -561,5 +562,68 @@ TEST_F(MusicSetUpQuit, EscapeWhileTheSetUpLetsMessagesThroughAbandonsIt) {
     const auto calls = MusicCalls(headless::TakeTrace());
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "vbmp3_init"), 0);
     EXPECT_TRUE(OpenedFiles(calls).empty());
+  }
+}
+
+namespace {
+
+// Counts the looks at the window's messages from now until it is destroyed, and presses
+// Escape at one of them. A pump looks once more after each message it finds.
+class MessagePumps {
+ public:
+  explicit MessagePumps(int pressEscapeAt = 0) : state_(std::make_shared<State>(State{0, pressEscapeAt, true})) {
+    Watch(state_);
+  }
+  ~MessagePumps() { state_->watching = false; }
+  int Count() const { return state_->count; }
+
+ private:
+  struct State {
+    int count, pressEscapeAt;
+    bool watching;
+  };
+  // Posted tasks run at each look; each run posts the next.
+  static void Watch(std::shared_ptr<State> state) {
+    platform::PostToGameThread([state] {
+      if (!state->watching) return;
+      if (++state->count == state->pressEscapeAt) headless::PostKeyDown(VK_ESCAPE);
+      Watch(state);
+    });
+  }
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace
+
+// A folder as large as a disk takes a while to read; meanwhile the window answers, and an
+// Escape pressed then ends the reading instead of waiting for it.
+TEST_F(MusicSetUpQuit, TheWindowAnswersWhileALargeFolderIsReadAndEscapeStopsIt) {
+  constexpr int kFolders = 24, kFilesEach = 100;
+  for (int f = 0; f < kFolders; ++f) {
+    for (int i = 0; i < kFilesEach; ++i) Touch("huge/" + std::to_string(f) + "/" + std::to_string(i) + ".mid");
+  }
+  const std::string settings = Settings("Settei=2\r\nMusicFolda=" + folder.Game("huge") + "\r\n");
+  // The set-up looks at the messages once before it reads the folder: the second look is the reading's.
+  for (const int escapeAt : {0, 2}) {
+    SCOPED_TRACE(escapeAt);
+    TearDown();
+    SetUp();
+    WriteSettings(settings);
+    application = std::make_unique<TApplication>();
+    application->Initialize();
+    form = &application->CreateForm<EscapableForm>();
+    RunFrames(19);
+    const MessagePumps pumps(escapeAt);
+    headless::AdvanceTime(25);
+    Idle();
+    if (escapeAt == 0) {
+      EXPECT_EQ(form->trackCount, kFolders * kFilesEach);
+      EXPECT_GE(pumps.Count(), kFolders * kFilesEach / 256) << "the window waits for the whole folder";
+    } else {
+      EXPECT_LE(pumps.Count(), escapeAt + 1) << "the folder is read on after Escape";
+      EXPECT_TRUE(application->Terminated());
+      EXPECT_FALSE(form->bgmReady);
+      EXPECT_TRUE(form->trackNames.empty());
+    }
   }
 }

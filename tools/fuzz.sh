@@ -14,6 +14,12 @@ if [ $# -ne 2 ]; then
   exit 2
 fi
 target="$1" seconds="$2"
+# As the asan preset sets them, for runs outside CTest and for the build's
+# own sanitized tools.
+: "${ASAN_OPTIONS:=halt_on_error=1:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1}"
+: "${LSAN_OPTIONS:=suppressions=$source_dir/tools/lsan.supp:print_suppressions=0}"
+: "${UBSAN_OPTIONS:=halt_on_error=1:print_stacktrace=1}"
+export ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 if [ -z "$build" ]; then
   build="$source_dir/build/asan"
   launcher=()
@@ -25,10 +31,5 @@ if [ -z "$build" ]; then
 fi
 fuzz="$build/fuzz"
 mkdir -p "$fuzz/corpus/$target" "$fuzz/findings"
-# As the asan preset sets them, for runs outside CTest.
-: "${ASAN_OPTIONS:=halt_on_error=1:detect_leaks=1:strict_init_order=1:detect_stack_use_after_return=1}"
-: "${LSAN_OPTIONS:=suppressions=$source_dir/tools/lsan.supp:print_suppressions=0}"
-: "${UBSAN_OPTIONS:=halt_on_error=1:print_stacktrace=1}"
-export ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 exec "$fuzz/$target" "$fuzz/corpus/$target" "$fuzz/seeds/$target" -max_total_time="$seconds" \
   -timeout=30 -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$fuzz/findings/$target-"

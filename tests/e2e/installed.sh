@@ -21,9 +21,8 @@ cd "$work"
 PATH="$prefix/bin:$PATH" SDL_AUDIODRIVER=dummy kotobune 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
-# Found once the picture is up: the renderer may replace the first window while starting.
 wait_for_prompt
-window=$(xdotool search --class kotobune | head -1) || fail "no game window"
+window=$(game_window)
 
 xdotool key --window "$window" shift
 sleep 1

@@ -12,8 +12,9 @@ before=$(sha1sum "$record" 2>/dev/null || echo none)
 SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
-window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
+timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
 wait_for_prompt
+window=$(game_window)
 
 prompt_before=$(count red 100 345 540 400)
 [ "$prompt_before" -gt 300 ] || fail "no start prompt before Shift ($prompt_before red pixels)"

@@ -12,7 +12,7 @@ source "$(dirname "$0")/x_session.sh"
 SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
-window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
+timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
 
 for _ in $(seq 100); do
   grep -q "did not make the window full screen" "$work/stderr" && break
@@ -20,6 +20,7 @@ for _ in $(seq 100); do
 done
 grep -q "did not make the window full screen" "$work/stderr" || fail "the ignored full-screen request went unnoticed"
 sleep 1
+window=$(game_window)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 kill -0 "$game_pid" 2>/dev/null || fail "the game ended early ($(cat "$work/stderr"))"
 

@@ -12,6 +12,7 @@ pids+=($game_pid)
 window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
 xdotool key --window "$window" shift
 wait_for_prompt
+window=$(game_window)
 [ "$(count blue 480 85 640 280)" -lt 100 ] || fail "Shift before the prompt started a game"
 
 xdotool key --window "$window" shift

@@ -20,8 +20,7 @@ start_game() {
   pids+=($game_pid)
   timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
   wait_for_prompt
-  # Looked up once the picture is up: the renderer may replace the first window while starting.
-  window=$(xdotool search --class kotobune | head -1) || fail "no game window"
+  window=$(game_window)
 }
 
 press() {

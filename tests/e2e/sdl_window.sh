@@ -9,14 +9,8 @@ SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
 game_pid=$!
 pids+=($game_pid)
 
-window=$(timeout 20 xdotool search --sync --class kotobune | head -1) || fail "no game window appeared"
-full=""
-for _ in $(seq 150); do
-  geometry=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ {print $2}')
-  [ "$geometry" = "1280x720" ] && { full=yes; break; }
-  sleep 0.1
-done
-[ -n "$full" ] || fail "the window is $geometry, not full screen"
+timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
+wait_for_window_size 1280x720 "full screen"
 
 # Left bar, picture and right bar: the picture is 960 x 720 from x = 160. The title
 # screen is up once the music has been set up (half a second) and the prompt shown (2.5 s).

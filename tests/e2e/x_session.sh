@@ -2,6 +2,7 @@
 # manager (without one a full-screen request does nothing; window_manager=none before
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
+# game_window, wait_for_window_size WIDTHxHEIGHT WHAT,
 # and pids+=(PID) for anything to stop.
 # Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
 work=$(mktemp -d)
@@ -69,6 +70,24 @@ want = {'red': lambda r, g, b: r >= 200 and g <= 60 and b <= 60,  # the darkest 
         'blue': lambda r, g, b: b > 170 and r < 90 and g < 90}[kind]
 print(sum(want(*rgb(x, y)) for x in range(x0, x1) for y in range(y0, y1)))
 PY
+}
+
+# The game's window now: the renderer may replace the first one while it starts.
+game_window() { xdotool search --class kotobune 2>/dev/null | tail -1; }
+
+# Waits until the game's window is WIDTHxHEIGHT (the window manager may take a moment) and
+# leaves it in $window; fails naming WHAT otherwise.
+wait_for_window_size() {
+  local size=""
+  for _ in $(seq 150); do
+    window=$(game_window) || window=""
+    if [ -n "$window" ]; then
+      size=$(xdotool getwindowgeometry "$window" 2>/dev/null | awk '/Geometry/ {print $2}') || size=""
+    fi
+    [ "$size" = "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "$2: the window is ${size:-missing}, not $1 ($(cat "$work/stderr" 2>/dev/null))"
 }
 
 # Waits until the red start prompt shows under the pool (the hundredth title frame, later on

@@ -9,12 +9,7 @@ home=$(dirname "$game")
 record="$home/data/record1.dat"
 before=$(sha1sum "$record" 2>/dev/null || echo none)
 
-SDL_AUDIODRIVER=dummy "$game" 2>"$work/stderr" &
-game_pid=$!
-pids+=($game_pid)
-timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
-wait_for_prompt
-window=$(game_window)
+start_game "$game"
 
 prompt_before=$(count red 100 345 540 400)
 [ "$prompt_before" -gt 300 ] || fail "no start prompt before Shift ($prompt_before red pixels)"

@@ -13,16 +13,6 @@ cp -r "$(dirname "$game")/data" "$work/game/data"
 rm -f "$work/game/data/record1.dat" "$work/game/data/tuika.ini"
 record="$work/game/data/record1.dat"
 
-# Starts the game and waits for its window and the red line under the pool.
-start_game() {
-  SDL_AUDIODRIVER=dummy "$work/game/kotobune" 2>"$work/stderr" &
-  game_pid=$!
-  pids+=($game_pid)
-  timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
-  wait_for_prompt
-  window=$(game_window)
-}
-
 press() {
   xdotool key --window "$window" "$1"
   sleep 0.5
@@ -41,12 +31,12 @@ save_and_quit() {
 # The round's two dictionary indices.
 saved_round() { od -An -tx1 -j256 -N8 "$record"; }
 
-start_game
+start_game "$work/game/kotobune"
 press shift
 save_and_quit
 first=$(saved_round)
 
-start_game
+start_game "$work/game/kotobune"
 press y
 [ "$(count blue 480 85 640 280)" -gt 200 ] || fail "Y at the resume question did not load the game"
 press n

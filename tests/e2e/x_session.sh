@@ -2,7 +2,7 @@
 # manager (without one a full-screen request does nothing; window_manager=none before
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
-# game_window, wait_for_window_size WIDTHxHEIGHT WHAT,
+# game_window, start_game PROGRAM ARGUMENTS..., wait_for_window_size WIDTHxHEIGHT WHAT,
 # and pids+=(PID) for anything to stop.
 # Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
 work=$(mktemp -d)
@@ -74,6 +74,17 @@ PY
 
 # The game's window now: the renderer may replace the first one while it starts.
 game_window() { xdotool search --class kotobune 2>/dev/null | tail -1; }
+
+# Starts the game (PROGRAM ARGUMENTS...) with silent audio, waits for its window and the start
+# prompt, and leaves $game_pid and $window.
+start_game() {
+  SDL_AUDIODRIVER=dummy "$@" 2>"$work/stderr" &
+  game_pid=$!
+  pids+=($game_pid)
+  timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
+  wait_for_prompt
+  window=$(game_window)
+}
 
 # Waits until the game's window is WIDTHxHEIGHT (the window manager may take a moment) and
 # leaves it in $window; fails naming WHAT otherwise.

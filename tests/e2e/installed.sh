@@ -29,9 +29,7 @@ sleep 1
 xdotool key --window "$window" Escape
 sleep 0.5
 xdotool key --window "$window" y
-for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game_pid" 2>/dev/null && fail "Y did not close the game"
-wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
+expect_game_ends_after "Y"
 
 [ "$(stat -c %s "$XDG_DATA_HOME/kotobune/record1.dat" 2>/dev/null)" = 564 ] ||
   fail "no record in the player's data folder: $(ls -R "$work/saves" "$HOME" 2>&1)"

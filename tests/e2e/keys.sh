@@ -27,9 +27,7 @@ question=$(count red 100 345 540 400)
 kill -0 "$game_pid" 2>/dev/null || fail "Escape during play closed the game at once"
 
 xdotool key --window "$window" n
-for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game_pid" 2>/dev/null && fail "N did not close the game"
-wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
+expect_game_ends_after "N"
 after=$(sha1sum "$record" 2>/dev/null || echo none)
 [ "$before" = "$after" ] || fail "N wrote the record"
 echo "1 passed, 0 failed"

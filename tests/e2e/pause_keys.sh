@@ -35,7 +35,5 @@ resumed=$(count red 100 345 540 400)
 xdotool key --window "$window" Escape
 sleep 0.5
 xdotool key --window "$window" n
-for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game_pid" 2>/dev/null && fail "N did not close the game"
-wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
+expect_game_ends_after "N"
 echo "1 passed, 0 failed"

@@ -22,9 +22,7 @@ press() {
 save_and_quit() {
   press Escape
   press y
-  for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$game_pid" 2>/dev/null && fail "Y at the save question did not close the game"
-  wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
+  expect_game_ends_after "Y at the save question"
   [ "$(stat -c %s "$record" 2>/dev/null)" = 564 ] || fail "no 564-byte record was saved"
 }
 

@@ -2,7 +2,8 @@
 # manager (without one a full-screen request does nothing; window_manager=none before
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
-# game_window, start_game PROGRAM ARGUMENTS..., wait_for_window_size WIDTHxHEIGHT WHAT,
+# game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY,
+# wait_for_window_size WIDTHxHEIGHT WHAT,
 # and pids+=(PID) for anything to stop.
 # Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
 work=$(mktemp -d)
@@ -84,6 +85,13 @@ start_game() {
   timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
   wait_for_prompt
   window=$(game_window)
+}
+
+# Waits up to ten seconds for the game to end after KEY, then checks its status is 0.
+expect_game_ends_after() {
+  for _ in $(seq 100); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$game_pid" 2>/dev/null && fail "$1 did not close the game"
+  wait "$game_pid" || fail "the game ended with status $? ($(cat "$work/stderr"))"
 }
 
 # Waits until the game's window is WIDTHxHEIGHT (the window manager may take a moment) and

@@ -78,6 +78,10 @@ struct GameState {
   std::vector<std::u16string> extraIdiom, extraMeaning, extraReading;
   std::vector<bool> extraUsed;
   std::int32_t extraUsedCount = 0;
+  // settei.ini [Dictionary]: Builtin=0 asks only the user's and the packs' idioms.
+  bool builtinsAsked = true;
+  // Hints=en: the English gloss shown for a built-in idiom instead of its meaning; empty if none.
+  std::array<std::u16string, kBuiltinIdiomCount> idiomHint;
 
   // Score, stage and flow
   std::int32_t score = 0;

@@ -71,6 +71,7 @@ void TForm1::FormCreate() {
   PlaceAnswerSlots();
   BuildBuiltinTable();
   LoadUserIdioms();
+  LoadIdiomPacks();
   ApplyFontSetting();
   ReadRecord();
   RenderText(*texBestScore, Sjis(u"最高得点:") + PadNumber(bestScore), *writerSmall);

@@ -44,6 +44,8 @@ class TForm1 : public TForm, public GameState {
   // Idiom dictionary
   void BuildBuiltinTable();
   void LoadUserIdioms();
+  // settei.ini [Dictionary]: idiom packs after the user's idioms, the built-ins left out, hints.
+  void LoadIdiomPacks();
   void NewRound();
   void SplitMeanings();
   // Resume: question q refers to the user idiom of that text, added if the list lacks it.
@@ -53,6 +55,8 @@ class TForm1 : public TForm, public GameState {
   const std::u16string& IdiomOf(int index) const;
   const std::u16string& MeaningOf(int index) const;
   const std::u16string& ReadingOf(int index) const;
+  // The meaning on the meaning lines: a built-in idiom's English hint where there is one.
+  const std::u16string& ShownMeaningOf(int index) const;
   void RenderBallChar(int i);     // ballChar[i] into texBallChar[i]
   void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
   // The longest start of line that a meaning texture can hold.

@@ -2,11 +2,14 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "IdiomTable.h"
 #include "Unit1.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/ini.h"
 
 namespace {
 
@@ -15,8 +18,15 @@ constexpr std::size_t kLinesPerGroup = 3;
 constexpr std::size_t kFewestUsefulLines = kHeaderLines + kLinesPerGroup;
 constexpr std::size_t kMeaningLineLength = 13;
 constexpr int kLinesPerMeaning = 3;
+constexpr std::size_t kMeaningLines = kLinesPerMeaning;
 // The report names the first few skipped groups; a player fixes those and runs again.
 constexpr std::size_t kSkippedGroupsNamed = 3;
+// A meaning in Latin letters is measured in half-width characters, two to a full-width one.
+constexpr std::size_t kLatinLineLength = 2 * kMeaningLineLength;
+constexpr std::u16string_view kGlossJoint = u"; ";
+constexpr std::u16string_view kEllipsis = u"...";
+// The pack whose glosses Hints=en shows for the built-in idioms.
+constexpr std::string_view kEnglishHintPack = "edict-en";
 
 // As a text list reads a file: CR LF, LF or a lone CR ends a line, and a break at the very
 // end starts no further line. Neither byte can be the second byte of a Shift-JIS character.
@@ -83,15 +93,150 @@ std::optional<UserIdiomFile> ReadUserIdiomFile(const std::string& gamePath) {
 
 // Skipped groups are otherwise silent: a player who added idioms could not tell why some
 // never come up.
-void ReportUserIdioms(const std::string& gamePath, const UserIdiomFile& file) {
+void ReportIdiomFile(const std::string& gamePath, const UserIdiomFile& file, const char* kind) {
   std::string skipped;
   for (std::size_t k = 0; k < file.skipped.size() && k < kSkippedGroupsNamed; ++k) {
     skipped += (k == 0 ? " (line " : "; line ") + std::to_string(file.skipped[k].line) + ": " + file.skipped[k].fault;
   }
   if (!skipped.empty()) skipped += file.skipped.size() > kSkippedGroupsNamed ? "; ...)" : ")";
-  std::fprintf(stderr, "ことぶね: %s (%s): %zu user idioms read, %zu groups skipped%s\n",
-               platform::NativePath(gamePath).c_str(), file.utf8 ? "UTF-8" : "Shift-JIS", file.idioms.size(),
+  std::fprintf(stderr, "ことぶね: %s (%s): %zu %s idioms read, %zu groups skipped%s\n",
+               platform::NativePath(gamePath).c_str(), file.utf8 ? "UTF-8" : "Shift-JIS", file.idioms.size(), kind,
                file.skipped.size(), skipped.c_str());
+}
+
+struct DictionarySettings {
+  std::vector<std::string> packs;
+  bool builtins = true;
+  bool englishHints = false;
+};
+
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A pack is named by its file name under data\packs without ".txt"; nothing that leaves the folder.
+bool IsPackName(std::string_view name) {
+  const auto allowed = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.';
+  };
+  return !name.empty() && name.front() != '.' && std::all_of(name.begin(), name.end(), allowed);
+}
+
+DictionarySettings ReadDictionarySettings(const std::string& settingsPath) {
+  DictionarySettings settings;
+  if (!FileExists(settingsPath)) return settings;
+  const std::string packs = GetPrivateProfileStringA("Dictionary", "Pack", "", settingsPath);
+  for (std::size_t start = 0; start <= packs.size();) {
+    const std::size_t comma = std::min(packs.find(',', start), packs.size());
+    const std::string_view name = TrimBlanks(std::string_view(packs).substr(start, comma - start));
+    if (IsPackName(name)) {
+      settings.packs.emplace_back(name);
+    } else if (!name.empty()) {
+      std::fprintf(stderr, "ことぶね: settei.ini [Dictionary] Pack: \"%s\" is no pack name; %s\n",
+                   platform::Cp932ToUtf8(name).c_str(), "a name is a file under data/packs without .txt");
+    }
+    start = comma + 1;
+  }
+  settings.builtins = GetPrivateProfileIntA("Dictionary", "Builtin", 1, settingsPath) != 0;
+  settings.englishHints = GetPrivateProfileStringA("Dictionary", "Hints", "", settingsPath) == "en";
+  return settings;
+}
+
+std::optional<UserIdiomFile> ReadIdiomPack(const std::string& exeDir, std::string_view name) {
+  const std::string gamePath = exeDir + "data\\packs\\" + std::string(name) + ".txt";
+  auto pack = ReadUserIdiomFile(gamePath);
+  if (pack) {
+    ReportIdiomFile(gamePath, *pack, "pack");
+  } else {
+    std::fprintf(stderr, "ことぶね: %s: the idiom pack named in settei.ini cannot be read\n",
+                 platform::NativePath(gamePath).c_str());
+  }
+  return pack;
+}
+
+void AppendIdioms(GameState& game, const std::vector<UserIdiom>& idioms) {
+  for (const UserIdiom& idiom : idioms) {
+    game.extraIdiom.push_back(idiom.idiom);
+    game.extraMeaning.push_back(idiom.meaning);
+    game.extraReading.push_back(idiom.reading);
+  }
+  game.extraUsed.resize(game.extraIdiom.size(), false);
+  game.extraCount = static_cast<std::int32_t>(game.extraIdiom.size());
+}
+
+// Only where the pack has the same idiom with the same reading: a gloss of another reading
+// may be another word.
+void TakeHints(GameState& game, const std::vector<UserIdiom>& pack) {
+  std::unordered_map<std::u16string, const std::u16string*> glosses;
+  for (const UserIdiom& idiom : pack) glosses.emplace(idiom.idiom + u'\n' + idiom.reading, &idiom.meaning);
+  for (int i = 0; i < kBuiltinIdiomCount; ++i) {
+    const auto found = glosses.find(game.idiomText[i] + u'\n' + game.idiomReading[i]);
+    game.idiomHint[i] = found != glosses.end() ? *found->second : std::u16string();
+  }
+}
+
+bool IsLatin(std::u16string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u' ' && c <= u'~'; });
+}
+
+// Word by word; a word longer than a line is broken where the line ends.
+std::vector<std::u16string> WrapWords(std::u16string_view text) {
+  std::vector<std::u16string> lines;
+  std::u16string line;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find(u' ', start), text.size());
+    std::u16string_view word = text.substr(start, end - start);
+    start = end + 1;
+    while (!word.empty()) {
+      if (line.empty() && word.size() > kLatinLineLength) {
+        lines.emplace_back(word.substr(0, kLatinLineLength));
+        word.remove_prefix(kLatinLineLength);
+      } else if (line.empty()) {
+        line = std::exchange(word, {});
+      } else if (line.size() + 1 + word.size() <= kLatinLineLength) {
+        line += u' ' + std::u16string(std::exchange(word, {}));
+      } else {
+        lines.push_back(std::exchange(line, {}));
+      }
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// A gloss too long for the lines loses its last senses, or failing that ends in an ellipsis.
+std::vector<std::u16string> LatinMeaningLines(std::u16string_view text) {
+  std::vector<std::u16string> lines = WrapWords(text);
+  if (lines.size() <= kMeaningLines) return lines;
+  for (std::size_t joint = text.rfind(kGlossJoint); joint != std::u16string_view::npos && joint > 0;
+       joint = text.rfind(kGlossJoint, joint - 1)) {
+    std::vector<std::u16string> shorter = WrapWords(text.substr(0, joint));
+    if (shorter.size() <= kMeaningLines) return shorter;
+  }
+  lines.resize(kMeaningLines);
+  std::u16string& last = lines.back();
+  while (last.size() + kEllipsis.size() > kLatinLineLength) {
+    const std::size_t space = last.rfind(u' ');
+    last.resize(space != std::u16string::npos && space > 0 ? space : kLatinLineLength - kEllipsis.size());
+  }
+  last += kEllipsis;
+  return lines;
+}
+
+// Japanese meanings are cut every 13 characters, the last line taking whatever is left.
+std::vector<std::u16string> MeaningLines(std::u16string_view meaning) {
+  if (IsLatin(meaning)) return LatinMeaningLines(meaning);
+  std::vector<std::u16string> lines;
+  for (int k = 0; k < kLinesPerMeaning; ++k) {
+    const std::size_t start = std::min(k * kMeaningLineLength, meaning.size());
+    const std::size_t length = k + 1 < kLinesPerMeaning ? kMeaningLineLength : std::u16string::npos;
+    lines.emplace_back(meaning.substr(start, length));
+  }
+  return lines;
 }
 
 template <class BuiltinColumn, class UserColumn>
@@ -128,11 +273,15 @@ bool TakeIfUnasked(GameState& game, int q, int index) {
   return true;
 }
 
+int FirstAskedIndex(const GameState& game) { return game.builtinsAsked ? 0 : kBuiltinIdiomCount; }
+int AskableCount(const GameState& game) { return kBuiltinIdiomCount - FirstAskedIndex(game) + game.extraCount; }
+int AskedCount(const GameState& game) { return (game.builtinsAsked ? game.builtinUsedCount : 0) + game.extraUsedCount; }
+
 // Every idiom, built-in or user, has the same chance.
 int PickUnasked(TForm1& game, int q) {
   int x;
   do {
-    x = game.Random(kBuiltinIdiomCount + game.extraCount);
+    x = FirstAskedIndex(game) + game.Random(AskableCount(game));
   } while (!TakeIfUnasked(game, q, x));
   return x;
 }
@@ -167,23 +316,36 @@ void TForm1::BuildBuiltinTable() {
 void TForm1::LoadUserIdioms() {
   const std::string gamePath = exeDir + Sjis(u"data\\追加問題.txt");
   const auto file = ReadUserIdiomFile(gamePath);
-  if (file) ReportUserIdioms(gamePath, *file);
-  const std::vector<UserIdiom> idioms = file ? file->idioms : std::vector<UserIdiom>{};
+  if (file) ReportIdiomFile(gamePath, *file, "user");
   extraIdiom.clear();
   extraMeaning.clear();
   extraReading.clear();
-  for (const UserIdiom& idiom : idioms) {
-    extraIdiom.push_back(idiom.idiom);
-    extraMeaning.push_back(idiom.meaning);
-    extraReading.push_back(idiom.reading);
-  }
-  extraUsed.assign(idioms.size(), false);
-  extraCount = static_cast<std::int32_t>(idioms.size());
+  extraUsed.clear();
+  AppendIdioms(*this, file ? file->idioms : std::vector<UserIdiom>{});
   extraUsedCount = 0;
 }
 
+void TForm1::LoadIdiomPacks() {
+  const DictionarySettings settings = ReadDictionarySettings(exeDir + "data\\settei.ini");
+  std::optional<UserIdiomFile> hintPack;
+  for (const std::string& name : settings.packs) {
+    auto pack = ReadIdiomPack(exeDir, name);
+    if (!pack) continue;
+    AppendIdioms(*this, pack->idioms);
+    if (name == kEnglishHintPack) hintPack = std::move(pack);
+  }
+  if (settings.englishHints && !hintPack) hintPack = ReadIdiomPack(exeDir, kEnglishHintPack);
+  if (settings.englishHints && hintPack) TakeHints(*this, hintPack->idioms);
+  // A round needs two idioms.
+  builtinsAsked = settings.builtins || extraCount < 2;
+  if (builtinsAsked != settings.builtins) {
+    std::fprintf(stderr, "ことぶね: settei.ini [Dictionary] Builtin=0, but %s; the built-in idioms are asked too\n",
+                 "fewer than two other idioms were read");
+  }
+}
+
 void TForm1::NewRound() {
-  if (builtinUsedCount + extraUsedCount > kBuiltinIdiomCount + extraCount - 2) StartNewCycle(*this);
+  if (AskedCount(*this) > AskableCount(*this) - 2) StartNewCycle(*this);
   for (int q = 0; q < 2; ++q) questionIndex[q] = PickUnasked(*this, q);
   DealCharacters(*this);
   SplitMeanings();
@@ -191,12 +353,10 @@ void TForm1::NewRound() {
 
 void TForm1::SplitMeanings() {
   for (int q = 0; q < 2; ++q) {
-    const std::u16string& meaning = MeaningOf(questionIndex[q]);
+    std::vector<std::u16string> lines = MeaningLines(ShownMeaningOf(questionIndex[q]));
+    lines.resize(kLinesPerMeaning);
     for (int k = 0; k < kLinesPerMeaning; ++k) {
-      const std::size_t start = std::min(k * kMeaningLineLength, meaning.size());
-      // The last line takes whatever is left, however long.
-      const std::size_t length = k + 1 < kLinesPerMeaning ? kMeaningLineLength : std::u16string::npos;
-      meaningLine[kLinesPerMeaning * q + k] = FittingMeaningLine(std::u16string_view(meaning).substr(start, length));
+      meaningLine[kLinesPerMeaning * q + k] = FittingMeaningLine(lines[k]);
       RenderMeaningLine(kLinesPerMeaning * q + k);
     }
   }
@@ -225,3 +385,7 @@ int TForm1::AdoptSavedIdiom(int q, const std::u16string& idiom, const std::u16st
 const std::u16string& TForm1::IdiomOf(int index) const { return TextOf(idiomText, extraIdiom, index); }
 const std::u16string& TForm1::MeaningOf(int index) const { return TextOf(idiomMeaning, extraMeaning, index); }
 const std::u16string& TForm1::ReadingOf(int index) const { return TextOf(idiomReading, extraReading, index); }
+const std::u16string& TForm1::ShownMeaningOf(int index) const {
+  const bool hinted = index >= 0 && index < kBuiltinIdiomCount && !idiomHint[index].empty();
+  return hinted ? idiomHint[index] : MeaningOf(index);
+}

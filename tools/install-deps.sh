@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libmpg123-dev libfluidsynth-dev
   libcairo2-dev
+  # the dictionary the English idiom pack is made from
+  edict
   # run: a General MIDI soundfont and a Japanese font
   timgm6mb-soundfont fonts-ipafont-gothic
   # tests and benchmarks

@@ -57,4 +57,21 @@ TEST(PlayerTextFiles, SettingsSampleDocumentsTheKeysInShiftJis) {
   }
 }
 
+// Made from the dictionary at build time: its idioms, with no grammar tag left in a meaning.
+TEST(PlayerTextFiles, EnglishPackHoldsOverThreeThousandIdiomsUnderTheDictionarysLicence) {
+  const auto lines = Lines(data_files::ReadAll(data_files::Path("data\\packs\\edict-en.txt")));
+  ASSERT_GT(lines.size(), 15u + 3 * 3000);
+  EXPECT_EQ((lines.size() - 15) % 3, 0u);
+  std::string header;
+  for (std::size_t i = 0; i < 15; ++i) header += lines[i] + "\n";
+  for (const char* named : {"EDRDG", "CC BY-SA 3.0"}) EXPECT_NE(header.find(named), std::string::npos) << named;
+  for (std::size_t i = 15; i < lines.size(); i += 3) {
+    const std::u16string idiom = platform::Cp932ToUtf16(platform::Utf8ToCp932(lines[i]).value_or(""));
+    ASSERT_EQ(idiom.size(), 4u) << lines[i];
+    for (const char* tag : {"(P)", "(n)", "(yoji)", "(1)", "EntL", "/"}) {
+      ASSERT_EQ(lines[i + 1].find(tag), std::string::npos) << lines[i + 1];
+    }
+  }
+}
+
 }  // namespace

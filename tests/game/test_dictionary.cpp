@@ -30,6 +30,25 @@ class DictionaryTest : public GameTest {
 
   void WriteUserFileBytes(std::string_view bytes) const { folder.Write("data/追加問題.txt", bytes); }
 
+  // A pack as the pack maker writes it: UTF-8, fifteen header lines, then groups of three.
+  void WritePack(const std::string& name, const std::vector<std::u16string>& lines) const {
+    std::filesystem::create_directories(folder.Native("data/packs"));
+    std::string bytes;
+    for (int i = 0; i < 15; ++i) bytes += "header\r\n";
+    for (const auto& line : lines) bytes += platform::Cp932ToUtf8(Sjis(line)) + "\r\n";
+    folder.Write("data/packs/" + name + ".txt", bytes);
+  }
+
+  void WriteDictionarySettings(const std::string& keys) const { folder.Write("data/settei.ini", "[Dictionary]\r\n" + keys); }
+
+  // Start-up as the program makes it, packs included; what it said on standard error.
+  std::string StartWithPacks(std::uint32_t seed) {
+    headless::SetClockSeed(seed);
+    ::testing::internal::CaptureStderr();
+    Start();
+    return ::testing::internal::GetCapturedStderr();
+  }
+
   // Fifteen header lines, then the given lines, each ended by `eol`.
   void WriteUserFile(const std::vector<std::u16string>& lines, std::string_view eol = "\r\n") const {
     std::string bytes;
@@ -338,6 +357,37 @@ TEST_F(IdiomMeaning, LinesBreakAfterThirteenAndTwentySixCharacters) {
   }
 }
 
+// Latin letters wrap at words into lines of 26 half-width characters; anything else is cut
+// every 13 characters as before.
+TEST_F(IdiomMeaning, EnglishWrapsAtWordsAndIsCutAtItsLastFittingSenseOrWithAnEllipsis) {
+  const std::u16string longGloss =
+      u"the quick brown fox jumps over the lazy dog and runs far away into the deeper dark woods";
+  const std::vector<std::pair<std::u16string, std::array<std::u16string, 3>>> cases{
+      {u"a bird in the hand", {u"a bird in the hand", u"", u""}},
+      {u"abcde fghij klmno pqrst uv", {u"abcde fghij klmno pqrst uv", u"", u""}},
+      {u"everything has its season and its reason", {u"everything has its season", u"and its reason", u""}},
+      {u"supercalifragilisticexpialidocious", {u"supercalifragilisticexpial", u"idocious", u""}},
+      {u"telepathy; tacit understanding; thought transference; communion of mind with mind",
+       {u"telepathy; tacit", u"understanding; thought", u"transference"}},
+      {longGloss + u"; and back", {u"the quick brown fox jumps", u"over the lazy dog and runs", u"far away into the..."}},
+      {u"英語 and Japanese mixed", {u"英語 and Japane", u"se mixed", u""}},
+  };
+  std::vector<std::u16string> file;
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    file.insert(file.end(), {Repeat(u'字', 3) + char16_t(u'ぁ' + k), cases[k].first, u"よみ"});
+  }
+  WriteUserFile(file);
+  TForm1& game = StartWithSeed(1);
+  ASSERT_EQ(game.extraCount, static_cast<int>(cases.size()));
+  for (std::size_t k = 0; k < cases.size(); ++k) {
+    SCOPED_TRACE(platform::Cp932ToUtf8(Sjis(cases[k].first)));
+    game.questionIndex = {kUserBase + static_cast<int>(k), 169};
+    game.SplitMeanings();
+    for (int line = 0; line < 3; ++line) EXPECT_EQ(game.meaningLine[line], cases[k].second[line]) << line;
+    EXPECT_EQ(game.meaningLine[3], u"悠々自適の生活");
+  }
+}
+
 // The meanings are ours, written for the game's 13-character lines: split where the game
 // splits them, every line must read as the start of a line.
 TEST_F(IdiomMeaning, EveryBuiltInMeaningBreaksWellIntoItsLines) {
@@ -409,4 +459,49 @@ TEST_F(IdiomResume, ShortSavedIdiomLeavesItsBallsBlankInsteadOfFailing) {
   game.NewRound();
   EXPECT_EQ((std::set<int>{game.questionIndex[0], game.questionIndex[1]}), (std::set<int>{10, kUserBase}));
   EXPECT_EQ(std::count(game.ballChar.begin(), game.ballChar.end(), u""), 2);
+}
+
+using IdiomPack = DictionaryTest;
+
+TEST_F(IdiomPack, PacksJoinTheUserIdiomsAndBuiltinZeroAsksOnlyThem) {
+  WriteUserFile({u"一期一会", u"一生に一度の機会", u"いちごいちえ"});
+  WritePack("edict-en", {u"花鳥風月", u"beauties of nature", u"かちょうふうげつ", u"時々刻々", u"hour by hour",
+                         u"じじこっこく"});
+  WriteDictionarySettings("Pack = edict-en, ../secret, missing\r\nBuiltin=0\r\n");
+  const std::string report = StartWithPacks(7);
+  EXPECT_NE(report.find("edict-en.txt (UTF-8): 2 pack idioms read, 0 groups skipped"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"../secret\" is no pack name"), std::string::npos) << report;
+  EXPECT_NE(report.find("missing.txt: the idiom pack named in settei.ini cannot be read"), std::string::npos);
+  TForm1& game = *form;
+  EXPECT_EQ(game.extraIdiom, (std::vector<std::u16string>{u"一期一会", u"花鳥風月", u"時々刻々"}));
+  EXPECT_FALSE(game.builtinsAsked);
+  std::set<int> asked;
+  for (int round = 0; round < 6; ++round) {
+    game.NewRound();
+    ExpectConsistentRound(game);
+    asked.insert(game.questionIndex.begin(), game.questionIndex.end());
+  }
+  EXPECT_EQ(asked, (std::set<int>{kUserBase, kUserBase + 1, kUserBase + 2}));
+  EXPECT_EQ(game.builtinUsedCount, 0);
+}
+
+TEST_F(IdiomPack, BuiltinZeroWithFewerThanTwoOtherIdiomsStillAsksTheBuiltIns) {
+  WritePack("edict-en", {u"花鳥風月", u"beauties of nature", u"かちょうふうげつ"});
+  WriteDictionarySettings("Pack=edict-en\r\nBuiltin=0\r\n");
+  EXPECT_NE(StartWithPacks(1).find("the built-in idioms are asked too"), std::string::npos);
+  EXPECT_TRUE(form->builtinsAsked);
+}
+
+TEST_F(IdiomPack, EnglishHintsReplaceBuiltInMeaningsOfTheSameIdiomAndReadingOnly) {
+  WritePack("edict-en", {u"挙措進退", u"bearing; deportment", u"きょそしんたい", u"晴耕雨読", u"a quiet life",
+                         u"はれたらたがやす"});
+  WriteDictionarySettings("Hints=en\r\n");
+  StartWithPacks(1);
+  TForm1& game = *form;
+  EXPECT_EQ(game.extraCount, 0) << "hints alone add no questions";
+  game.questionIndex = {0, 169};
+  game.SplitMeanings();
+  EXPECT_EQ(game.meaningLine[0], u"bearing; deportment");
+  EXPECT_EQ(game.meaningLine[3], u"悠々自適の生活");
+  EXPECT_EQ(game.MeaningOf(0), u"日常のちょっとした動作、身のこなし") << "the table itself is kept";
 }

@@ -298,3 +298,36 @@ TEST_F(LeftoverTemporaries, OnlyOurOwnRegularFilesFromEndedWritersAreRemoved) {
   std::erase_if(names, [](const std::string& name) { return name.ends_with(".wav"); });
   EXPECT_EQ(names, expected);
 }
+
+using PackSave = SavingTest;
+
+// To the saved game a pack idiom is a user idiom: its round comes back through tuika.ini even
+// when the pack is gone.
+TEST_F(PackSave, OnlyPackIdiomsAreAskedAndASavedRoundOfThemResumesWithoutThePack) {
+  std::filesystem::create_directories(folder.Native("data/packs"));
+  std::string pack;
+  for (int i = 0; i < 15; ++i) pack += "header\r\n";
+  pack += "花鳥風月\r\nbeauties of nature\r\nかちょうふうげつ\r\n時々刻々\r\nhour by hour\r\nじじこっこく\r\n"
+          "一石二鳥\r\ntwo birds with one stone; a double gain\r\nいっせきにちょう\r\n";
+  folder.Write("data/packs/edict-en.txt", pack);
+  folder.Write("data/settei.ini", "[Dictionary]\r\nPack=edict-en\r\nBuiltin=0\r\n");
+  headless::SetClockSeed(11);
+  TForm1& game = AskToQuit();
+  for (int q = 0; q < 2; ++q) EXPECT_GE(game.questionIndex[q], kBuiltinIdiomCount);
+  const auto asked = game.question;
+  const auto lines = game.meaningLine;
+  AnswerYes();
+  ASSERT_TRUE(Closed());
+
+  std::filesystem::remove(folder.Native("data/packs/edict-en.txt"));
+  application.reset();
+  ::testing::internal::CaptureStderr();
+  Start();
+  ::testing::internal::GetCapturedStderr();
+  form->titleTicks = 99;
+  RunFrames(1);
+  Press(kKeyY);
+  EXPECT_EQ(form->question, asked);
+  EXPECT_EQ(form->meaningLine, lines);
+  EXPECT_EQ(form->extraCount, 2);
+}

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -21,8 +22,6 @@ constexpr int kLinesPerMeaning = 3;
 constexpr std::size_t kMeaningLines = kLinesPerMeaning;
 // The report names the first few skipped groups; a player fixes those and runs again.
 constexpr std::size_t kSkippedGroupsNamed = 3;
-// A meaning in Latin letters is measured in half-width characters, two to a full-width one.
-constexpr std::size_t kLatinLineLength = 2 * kMeaningLineLength;
 constexpr std::u16string_view kGlossJoint = u"; ";
 constexpr std::u16string_view kEllipsis = u"...";
 // The pack whose glosses Hints=en shows for the built-in idioms.
@@ -178,12 +177,22 @@ void TakeHints(GameState& game, const std::vector<UserIdiom>& pack) {
   }
 }
 
+// Whether a line of a meaning is no wider than the panel's boards are drawn for.
+using LineFits = std::function<bool(std::u16string_view)>;
+
 bool IsLatin(std::u16string_view text) {
   return std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u' ' && c <= u'~'; });
 }
 
+// The longest start of a word that fits a line of its own; at least one character.
+std::size_t FittingStart(std::u16string_view word, const LineFits& fits) {
+  std::size_t length = 1;
+  while (length < word.size() && fits(word.substr(0, length + 1))) ++length;
+  return length;
+}
+
 // Word by word; a word longer than a line is broken where the line ends.
-std::vector<std::u16string> WrapWords(std::u16string_view text) {
+std::vector<std::u16string> WrapWords(std::u16string_view text, const LineFits& fits) {
   std::vector<std::u16string> lines;
   std::u16string line;
   std::size_t start = 0;
@@ -192,13 +201,14 @@ std::vector<std::u16string> WrapWords(std::u16string_view text) {
     std::u16string_view word = text.substr(start, end - start);
     start = end + 1;
     while (!word.empty()) {
-      if (line.empty() && word.size() > kLatinLineLength) {
-        lines.emplace_back(word.substr(0, kLatinLineLength));
-        word.remove_prefix(kLatinLineLength);
+      const std::u16string joined = line.empty() ? std::u16string(word) : line + u' ' + std::u16string(word);
+      if (fits(joined)) {
+        line = joined;
+        word = {};
       } else if (line.empty()) {
-        line = std::exchange(word, {});
-      } else if (line.size() + 1 + word.size() <= kLatinLineLength) {
-        line += u' ' + std::u16string(std::exchange(word, {}));
+        const std::size_t length = FittingStart(word, fits);
+        lines.emplace_back(word.substr(0, length));
+        word.remove_prefix(length);
       } else {
         lines.push_back(std::exchange(line, {}));
       }
@@ -209,27 +219,27 @@ std::vector<std::u16string> WrapWords(std::u16string_view text) {
 }
 
 // A gloss too long for the lines loses its last senses, or failing that ends in an ellipsis.
-std::vector<std::u16string> LatinMeaningLines(std::u16string_view text) {
-  std::vector<std::u16string> lines = WrapWords(text);
+std::vector<std::u16string> LatinMeaningLines(std::u16string_view text, const LineFits& fits) {
+  std::vector<std::u16string> lines = WrapWords(text, fits);
   if (lines.size() <= kMeaningLines) return lines;
   for (std::size_t joint = text.rfind(kGlossJoint); joint != std::u16string_view::npos && joint > 0;
        joint = text.rfind(kGlossJoint, joint - 1)) {
-    std::vector<std::u16string> shorter = WrapWords(text.substr(0, joint));
+    std::vector<std::u16string> shorter = WrapWords(text.substr(0, joint), fits);
     if (shorter.size() <= kMeaningLines) return shorter;
   }
   lines.resize(kMeaningLines);
   std::u16string& last = lines.back();
-  while (last.size() + kEllipsis.size() > kLatinLineLength) {
+  while (!last.empty() && !fits(last + std::u16string(kEllipsis))) {
     const std::size_t space = last.rfind(u' ');
-    last.resize(space != std::u16string::npos && space > 0 ? space : kLatinLineLength - kEllipsis.size());
+    last.resize(space != std::u16string::npos && space > 0 ? space : last.size() - 1);
   }
   last += kEllipsis;
   return lines;
 }
 
 // Japanese meanings are cut every 13 characters, the last line taking whatever is left.
-std::vector<std::u16string> MeaningLines(std::u16string_view meaning) {
-  if (IsLatin(meaning)) return LatinMeaningLines(meaning);
+std::vector<std::u16string> MeaningLines(std::u16string_view meaning, const LineFits& fits) {
+  if (IsLatin(meaning)) return LatinMeaningLines(meaning, fits);
   std::vector<std::u16string> lines;
   for (int k = 0; k < kLinesPerMeaning; ++k) {
     const std::size_t start = std::min(k * kMeaningLineLength, meaning.size());
@@ -352,8 +362,11 @@ void TForm1::NewRound() {
 }
 
 void TForm1::SplitMeanings() {
+  // Lines in Latin letters are measured as drawn: as wide as 13 full-width characters.
+  const std::int32_t widest = writerSmall->TextWidth(Sjis(std::u16string(kMeaningLineLength, u'字')));
+  const LineFits fits = [&](std::u16string_view line) { return writerSmall->TextWidth(Sjis(line)) <= widest; };
   for (int q = 0; q < 2; ++q) {
-    std::vector<std::u16string> lines = MeaningLines(ShownMeaningOf(questionIndex[q]));
+    std::vector<std::u16string> lines = MeaningLines(ShownMeaningOf(questionIndex[q]), fits);
     lines.resize(kLinesPerMeaning);
     for (int k = 0; k < kLinesPerMeaning; ++k) {
       meaningLine[kLinesPerMeaning * q + k] = FittingMeaningLine(lines[k]);

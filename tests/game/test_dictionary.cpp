@@ -357,19 +357,20 @@ TEST_F(IdiomMeaning, LinesBreakAfterThirteenAndTwentySixCharacters) {
   }
 }
 
-// Latin letters wrap at words into lines of 26 half-width characters; anything else is cut
-// every 13 characters as before.
+// Latin letters wrap at words into lines as wide as 13 full-width characters are drawn;
+// anything else is cut every 13 characters as before.
 TEST_F(IdiomMeaning, EnglishWrapsAtWordsAndIsCutAtItsLastFittingSenseOrWithAnEllipsis) {
   const std::u16string longGloss =
       u"the quick brown fox jumps over the lazy dog and runs far away into the deeper dark woods";
   const std::vector<std::pair<std::u16string, std::array<std::u16string, 3>>> cases{
+      {Repeat(u'字', 13), {Repeat(u'字', 13), u"", u""}},  // as wide as a line gets
       {u"a bird in the hand", {u"a bird in the hand", u"", u""}},
-      {u"abcde fghij klmno pqrst uv", {u"abcde fghij klmno pqrst uv", u"", u""}},
+      {u"abcde fghij klmno pqrst uv", {u"abcde fghij klmno pqrst", u"uv", u""}},
       {u"everything has its season and its reason", {u"everything has its season", u"and its reason", u""}},
-      {u"supercalifragilisticexpialidocious", {u"supercalifragilisticexpial", u"idocious", u""}},
+      {u"supercalifragilisticexpialidocious", {u"supercalifragilisticexpiali", u"docious", u""}},
       {u"telepathy; tacit understanding; thought transference; communion of mind with mind",
        {u"telepathy; tacit", u"understanding; thought", u"transference"}},
-      {longGloss + u"; and back", {u"the quick brown fox jumps", u"over the lazy dog and runs", u"far away into the..."}},
+      {longGloss + u"; and back", {u"the quick brown fox", u"jumps over the lazy dog", u"and runs far away into..."}},
       {u"英語 and Japanese mixed", {u"英語 and Japane", u"se mixed", u""}},
   };
   std::vector<std::u16string> file;
@@ -379,11 +380,19 @@ TEST_F(IdiomMeaning, EnglishWrapsAtWordsAndIsCutAtItsLastFittingSenseOrWithAnEll
   WriteUserFile(file);
   TForm1& game = StartWithSeed(1);
   ASSERT_EQ(game.extraCount, static_cast<int>(cases.size()));
+  game.questionIndex = {kUserBase, 169};
+  game.SplitMeanings();
+  const UINT widest = game.texMeaningLine[0]->Width();
   for (std::size_t k = 0; k < cases.size(); ++k) {
     SCOPED_TRACE(platform::Cp932ToUtf8(Sjis(cases[k].first)));
     game.questionIndex = {kUserBase + static_cast<int>(k), 169};
     game.SplitMeanings();
-    for (int line = 0; line < 3; ++line) EXPECT_EQ(game.meaningLine[line], cases[k].second[line]) << line;
+    for (int line = 0; line < 3; ++line) {
+      EXPECT_EQ(platform::Cp932ToUtf8(Sjis(game.meaningLine[line])), platform::Cp932ToUtf8(Sjis(cases[k].second[line])));
+      if (!game.meaningLine[line].empty()) {
+        EXPECT_LE(game.texMeaningLine[line]->Width(), widest) << line;
+      }
+    }
     EXPECT_EQ(game.meaningLine[3], u"悠々自適の生活");
   }
 }

@@ -52,7 +52,8 @@ TEST(PlayerTextFiles, SettingsSampleDocumentsTheKeysInShiftJis) {
     EXPECT_TRUE(IsShiftJis(line)) << Utf8(line);
     all += Utf8(line) + "\n";
   }
-  for (const char* key : {"[BGM]", "Settei=", "MusicName=", "MusicFolda=", "[Font]", "Name="}) {
+  for (const char* key : {"[BGM]", "Settei=", "MusicName=", "MusicFolda=", "[Font]", "Name=", "[Dictionary]", "Pack=",
+                          "Builtin=", "Hints="}) {
     EXPECT_NE(all.find(key), std::string::npos) << key;
   }
 }

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -50,14 +51,22 @@ void BM_Present(benchmark::State& state) {
   SDL_Window* window = SDL_CreateWindow("present", 0, 0, width, height,
                                         SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | WindowPresenter::WindowFlags());
   {
-    WindowPresenter presenter(window, mode);
-    SDL_Texture* picture = SDL_CreateTexture(presenter.Renderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 640, 480);
-    SDL_SetTextureBlendMode(picture, SDL_BLENDMODE_NONE);
+    WindowPresenter presenter(window, mode, {640, 480});
     const auto frame = GameLikeFrame();
-    SDL_UpdateTexture(picture, nullptr, frame.data(), 640 * 4);
+    // The game's frame lies where its device draws: the picture surface, or a texture.
+    SDL_Texture* picture = nullptr;
+    if (SDL_Surface* memory = presenter.PictureSurface()) {
+      for (int y = 0; y < 480; ++y) {
+        std::copy_n(&frame[static_cast<size_t>(y) * 640], 640, static_cast<std::uint32_t*>(memory->pixels) + y * memory->pitch / 4);
+      }
+    } else {
+      picture = SDL_CreateTexture(presenter.Renderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 640, 480);
+      SDL_SetTextureBlendMode(picture, SDL_BLENDMODE_NONE);
+      SDL_UpdateTexture(picture, nullptr, frame.data(), 640 * 4);
+    }
     presenter.Present(picture);
     for (auto _ : state) presenter.Present(picture);
-    SDL_DestroyTexture(picture);
+    if (picture != nullptr) SDL_DestroyTexture(picture);
   }
   SDL_DestroyWindow(window);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);

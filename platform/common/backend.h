@@ -31,7 +31,8 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight);
 void CloseWindow();
 void ResizeWindow(int width, int height);
 
-// waitMicroseconds: 0 polls, > 0 waits at most that long, < 0 waits for a message.
+// waitMicroseconds: 0 polls, > 0 waits at most that long (the real backend no further than
+// the next tick of the millisecond clock), < 0 waits for a message.
 std::optional<Message> NextMessage(int waitMicroseconds);
 
 // The graphics device draws with this renderer into a picture of the back-buffer size.
@@ -41,6 +42,10 @@ void SetDisplayMode(bool fullScreen, int width, int height);
 void SetWindowMode(WindowMode mode);
 int DisplayWidth();
 int DisplayHeight();
+// Memory the renderer draws into that the device may also write and that is presented
+// without a copy (SDL's software renderer on a surface of its own); null where there is none.
+SDL_Surface* PictureSurface();
+// A null picture is the picture surface.
 void PresentPicture(SDL_Texture* picture);
 bool DeviceLost();
 

@@ -78,6 +78,16 @@ void FitWindowToFullScreen(const D3DPRESENT_PARAMETERS& params) {
   form->ClientHeight = static_cast<int>(params.BackBufferHeight);
 }
 
+// The backend's picture surface when it has the back buffer's size and layout: the device then
+// draws into it directly instead of into a texture.
+SDL_Surface* PictureMemory(const D3DPRESENT_PARAMETERS& params) {
+  SDL_Surface* surface = backend::PictureSurface();
+  const bool fits = surface != nullptr && surface->format->format == SDL_PIXELFORMAT_ARGB8888 &&
+                    static_cast<UINT>(surface->w) == params.BackBufferWidth &&
+                    static_cast<UINT>(surface->h) == params.BackBufferHeight;
+  return fits ? surface : nullptr;
+}
+
 class Direct3D final : public IDirect3D9 {
  public:
   UINT GetAdapterCount() override { return 1; }
@@ -144,11 +154,14 @@ class Direct3D final : public IDirect3D9 {
                             static_cast<int>(params->BackBufferHeight));
     FitWindowToFullScreen(*params);
     SDL_Renderer* renderer = backend::Renderer();
-    SdlTexturePtr picture(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
-                                            static_cast<int>(params->BackBufferWidth),
-                                            static_cast<int>(params->BackBufferHeight)));
-    if (!picture) return D3DERR_NOTAVAILABLE;
-    *returnedDevice = new Device(*this, deviceType, renderer, std::move(picture), *params);
+    SDL_Surface* memory = PictureMemory(*params);
+    SdlTexturePtr picture;
+    if (memory == nullptr) {
+      picture.reset(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                      static_cast<int>(params->BackBufferWidth), static_cast<int>(params->BackBufferHeight)));
+      if (!picture) return D3DERR_NOTAVAILABLE;
+    }
+    *returnedDevice = new Device(*this, deviceType, renderer, std::move(picture), memory, *params);
     return D3D_OK;
   }
 

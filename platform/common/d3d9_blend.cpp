@@ -93,6 +93,19 @@ bool PlainAlphaBlend(const PixelPipeline& p, std::uint32_t diffuse) {
          p.blendOp == D3DBLENDOP_ADD && PassesTexel(p, diffuse);
 }
 
+// Neither blended nor tested: the texel itself replaces the pixel.
+bool OpaqueCopy(const PixelPipeline& p, std::uint32_t diffuse) { return !p.blend && !p.alphaTest && PassesTexel(p, diffuse); }
+
+// Shade's arithmetic for plain alpha blending, without the general factors.
+std::uint32_t BlendPlain(std::uint32_t texel, std::uint32_t below) {
+  const std::uint32_t alpha = texel >> 24, rest = 255 - alpha;
+  std::uint32_t result = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    result |= (((texel >> shift) & 0xFF) * alpha + ((below >> shift) & 0xFF) * rest + 127) / 255 << shift;
+  }
+  return result;
+}
+
 }  // namespace
 
 bool ReadsBelow(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse) {
@@ -104,14 +117,19 @@ bool ReadsBelow(const PixelPipeline& p, std::span<const std::uint32_t> texels, s
 // Most texels of a sprite are opaque or clear: those skip the arithmetic.
 void ShadeSpan(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse,
                std::span<std::uint32_t> pixels) {
-  const bool plain = PlainAlphaBlend(p, diffuse);
-  for (std::size_t i = 0; i < pixels.size(); ++i) {
-    const std::uint32_t alpha = texels[i] >> 24;
-    if (plain && alpha == 0xFF) {
-      pixels[i] = texels[i];
-    } else if (!plain || alpha != 0) {
-      pixels[i] = Shade(p, texels[i], diffuse, pixels[i]);
+  if (OpaqueCopy(p, diffuse)) {
+    std::copy_n(texels.begin(), pixels.size(), pixels.begin());
+  } else if (PlainAlphaBlend(p, diffuse)) {
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+      const std::uint32_t alpha = texels[i] >> 24;
+      if (alpha == 0xFF) {
+        pixels[i] = texels[i];
+      } else if (alpha != 0) {
+        pixels[i] = BlendPlain(texels[i], pixels[i]);
+      }
     }
+  } else {
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = Shade(p, texels[i], diffuse, pixels[i]);
   }
 }
 

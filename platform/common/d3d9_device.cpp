@@ -169,11 +169,12 @@ HRESULT OwnedSurface::GetDesc(D3DSURFACE_DESC* desc) {
 }
 
 Device::Device(IDirect3D9& direct3D, D3DDEVTYPE deviceType, SDL_Renderer* renderer, SdlTexturePtr picture,
-               const D3DPRESENT_PARAMETERS& params)
-    : direct3D_(direct3D), deviceType_(deviceType), renderer_(renderer), picture_(std::move(picture)), params_(params) {
+               SDL_Surface* memory, const D3DPRESENT_PARAMETERS& params)
+    : direct3D_(direct3D), deviceType_(deviceType), renderer_(renderer), picture_(std::move(picture)), memory_(memory),
+      params_(params) {
   direct3D_.AddRef();
   // The picture replaces the display's pixels; its alpha must not blend it with them.
-  SDL_SetTextureBlendMode(picture_.get(), SDL_BLENDMODE_NONE);
+  if (picture_) SDL_SetTextureBlendMode(picture_.get(), SDL_BLENDMODE_NONE);
   const D3DSURFACE_DESC backBufferDesc{params.BackBufferFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET,
                                        D3DPOOL_DEFAULT, params.MultiSampleType, 0, params.BackBufferWidth,
                                        params.BackBufferHeight};
@@ -227,7 +228,8 @@ void Device::SetDefaultStates() {
   }
 }
 
-// The backend draws the picture onto the display at Present; every other draw goes into it.
+// The backend draws the picture onto the display at Present; every other draw goes into it
+// (a null texture names the renderer's own surface).
 void Device::UsePicture() { SDL_SetRenderTarget(renderer_, picture_.get()); }
 
 HRESULT Device::TestCooperativeLevel() {
@@ -537,6 +539,7 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
   if (texture != nullptr && !texture->CopyArgb(source, texels_.data())) return false;
   const SDL_Color& c = rectangle.colour;
   const std::uint32_t diffuse = std::uint32_t{c.a} << 24 | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
+  if (memory_ != nullptr) return ShadeInMemory(pipeline, diffuse, shown);
   pixels_.assign(count, 0);
   const int pitch = shown.w * 4;
   if (ReadsBelow(pipeline, texels_, diffuse) &&
@@ -545,6 +548,18 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
   }
   ShadeSpan(pipeline, texels_, diffuse, pixels_);
   return SDL_UpdateTexture(picture_.get(), &shown, pixels_.data(), pitch) == 0;
+}
+
+// The picture is our own memory: shaded in place, row by row, with nothing read back.
+bool Device::ShadeInMemory(const PixelPipeline& pipeline, std::uint32_t diffuse, const SDL_Rect& shown) {
+  SDL_RenderFlush(renderer_);
+  const auto width = static_cast<std::size_t>(shown.w);
+  const int pitch = memory_->pitch / 4;
+  auto* row = static_cast<std::uint32_t*>(memory_->pixels) + static_cast<std::ptrdiff_t>(shown.y) * pitch + shown.x;
+  for (std::size_t y = 0; y < static_cast<std::size_t>(shown.h); ++y, row += pitch) {
+    ShadeSpan(pipeline, std::span(texels_).subspan(y * width, width), diffuse, std::span(row, width));
+  }
+  return true;
 }
 
 }  // namespace platform::d3d9

@@ -57,7 +57,9 @@ using OwnedSurfacePtr = std::unique_ptr<OwnedSurface, OwnedSurfaceAbandon>;
 
 class Device final : public IDirect3DDevice9 {
  public:
-  Device(IDirect3D9& direct3D, D3DDEVTYPE deviceType, SDL_Renderer* renderer, SdlTexturePtr picture, const D3DPRESENT_PARAMETERS& params);
+  // Draws into `picture`, or where that is null into `memory`, the renderer's own surface.
+  Device(IDirect3D9& direct3D, D3DDEVTYPE deviceType, SDL_Renderer* renderer, SdlTexturePtr picture, SDL_Surface* memory,
+         const D3DPRESENT_PARAMETERS& params);
 
   HRESULT TestCooperativeLevel() override;
   UINT GetAvailableTextureMem() override { return AvailableTextureMemory(); }
@@ -105,12 +107,14 @@ class Device final : public IDirect3DDevice9 {
   PixelPipeline Pipeline() const;
   bool AlphaTested() const;
   bool ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle);
+  bool ShadeInMemory(const PixelPipeline& pipeline, std::uint32_t diffuse, const SDL_Rect& shown);
   bool BuildVertices(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* vertices, UINT stride);
 
   IDirect3D9& direct3D_;
   D3DDEVTYPE deviceType_;
   SDL_Renderer* renderer_;
   SdlTexturePtr picture_;
+  SDL_Surface* memory_;
   D3DPRESENT_PARAMETERS params_;
   std::vector<OwnedSurfacePtr> backBuffers_;
   OwnedSurfacePtr depthStencil_;

@@ -36,10 +36,11 @@ std::string FrameStats::Summary(const std::string& presentPath) const {
   const double cpuPerFrame = timed ? Milliseconds(lastCpu_ - firstCpu_) / static_cast<double>(sorted.size()) : 0.0;
   char line[256];
   std::snprintf(line, sizeof line,
-                "frames %lld, period median %.1f ms, p99 %.1f ms, max %.1f ms, CPU %.2f ms per frame, present %s",
+                "frames %lld, period median %.1f ms, p99 %.1f ms, max %.1f ms, CPU %.2f ms per frame, first frame after "
+                "%.0f ms CPU, present %s",
                 static_cast<long long>(frames_), timed ? Milliseconds(Percentile(sorted, 50)) : 0.0,
                 timed ? Milliseconds(Percentile(sorted, 99)) : 0.0, timed ? Milliseconds(sorted.back()) : 0.0, cpuPerFrame,
-                presentPath.c_str());
+                Milliseconds(firstCpu_), presentPath.c_str());
   return line;
 }
 

@@ -70,6 +70,14 @@ PresentPath ChoosePresentPath(std::string_view rendererName, std::string_view gl
   return PresentPath::Renderer;
 }
 
+std::optional<PresentPath> PathFromXExtensions(const std::vector<std::string>& extensions) {
+  // The last is the one vendor driver that renders directly without the Mesa protocols.
+  for (const char* direct : {"DRI3", "DRI2", "NV-GLX"}) {
+    if (std::find(extensions.begin(), extensions.end(), direct) != extensions.end()) return std::nullopt;
+  }
+  return PresentPath::Cpu;
+}
+
 ScaleMode ScaleModeSetting() {
   const std::string exeDirectory = ExtractFilePath(Utf8ToCp932Lossy(backend::ExeNameUtf8()));
   const std::string name = GetPrivateProfileStringA("Display", "Scale", "sharp", exeDirectory + "data\\settei.ini");
@@ -180,6 +188,8 @@ void Scaler::Draw(ScaleMode mode, const Placement& placement, ConstImage source,
     const Tap& tap = rows_[static_cast<size_t>(y)];
     if (y > 0 && tap == rows_[static_cast<size_t>(y) - 1]) {
       std::memcpy(out, out - window.pitch, rowBytes);
+    } else if (mode_ == ScaleMode::Sharp && tap.weight == 0) {
+      NarrowRow(FilteredRow(source, tap.first), out);
     } else if (mode_ == ScaleMode::Sharp) {
       BlendRows(FilteredRow(source, tap.first), FilteredRow(source, tap.second), tap.weight, out);
     } else {
@@ -236,6 +246,30 @@ void Scaler::FilterRow(const std::uint32_t* source, std::uint16_t* out) const {
       const int left = static_cast<int>((a >> (8 * channel)) & 0xFF), right = static_cast<int>((b >> (8 * channel)) & 0xFF);
       out[x * 4 + static_cast<size_t>(channel)] = static_cast<std::uint16_t>((left * 256 + (right - left) * tap.weight) >> 1);
     }
+  }
+}
+
+// A blend with weight 0, without the multiplications: (top * 256 + 2^14) >> 15.
+void Scaler::NarrowRow(const std::uint16_t* filtered, std::uint32_t* out) const {
+  const size_t count = columns_.size();
+  size_t x = 0;
+#if defined(__SSE2__)
+  if (kernel_ == Kernel::Vectorised) {
+    const __m128i half = _mm_set1_epi16(64);
+    const auto narrow = [&](const std::uint16_t* at) {
+      return _mm_srli_epi16(_mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), half), 7);
+    };
+    for (; x + 4 <= count; x += 4) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(narrow(filtered + x * 4), narrow(filtered + x * 4 + 8)));
+    }
+  }
+#endif
+  for (; x < count; ++x) {
+    std::uint32_t pixel = 0;
+    for (int channel = 0; channel < 4; ++channel) {
+      pixel |= static_cast<std::uint32_t>((filtered[x * 4 + static_cast<size_t>(channel)] + 64) >> 7) << (8 * channel);
+    }
+    out[x] = pixel;
   }
 }
 

@@ -138,6 +138,7 @@ void SimulateDeviceLost(bool lost) { TheMachine().deviceLost = lost; }
 std::vector<std::uint32_t> ReadFrame(int& width, int& height) {
   Machine& machine = TheMachine();
   EnsureScreen(machine);
+  SDL_RenderFlush(machine.renderer.get());
   SDL_Surface* screen = machine.screen.get();
   width = screen->w;
   height = screen->h;
@@ -262,13 +263,21 @@ int DisplayHeight() {
   return machine.window.fullScreen ? machine.window.height : machine.desktopHeight;
 }
 
+// The screen is the picture for a device of its size, as on the real CPU path.
+SDL_Surface* PictureSurface() {
+  EnsureScreen(TheMachine());
+  return TheMachine().screen.get();
+}
+
 void PresentPicture(SDL_Texture* picture) {
   Machine& machine = TheMachine();
   SDL_Renderer* renderer = Renderer();
-  SDL_SetRenderTarget(renderer, nullptr);
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-  SDL_RenderClear(renderer);
-  SDL_RenderCopy(renderer, picture, nullptr, nullptr);
+  if (picture != nullptr) {
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, picture, nullptr, nullptr);
+  }
   SDL_RenderPresent(renderer);
   machine.presentTimes.push_back(headless::Now());
   headless::AdvanceTime(machine.presentCost);

@@ -201,8 +201,8 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
   display.window = SDL_CreateWindow(std::string(titleUtf8).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                     clientWidth, clientHeight, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags());
   if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
-  display.presenter = std::make_unique<WindowPresenter>(display.window, platform::present::ScaleModeSetting());
-  display.presenter->SetPictureSize({clientWidth, clientHeight});
+  display.presenter = std::make_unique<WindowPresenter>(display.window, platform::present::ScaleModeSetting(),
+                                                        platform::present::Size{clientWidth, clientHeight});
 }
 
 void CloseWindow() {
@@ -224,8 +224,12 @@ std::optional<Message> NextMessage(int waitMicroseconds) {
   if (auto message = PollTranslated()) return message;
   if (waitMicroseconds == 0) return std::nullopt;
   if (waitMicroseconds > 0) {
-    // SDL's own wait counts whole milliseconds, too coarse for the frame clock.
-    std::this_thread::sleep_for(std::chrono::microseconds(waitMicroseconds));
+    // SDL's own wait counts whole milliseconds from now, which misses the frame clock's
+    // ticks; waking at the next tick, and no sooner, keeps the pacing with fewer wake-ups.
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    const auto tick = floor<milliseconds>(now) + milliseconds(1);
+    std::this_thread::sleep_until(std::min<steady_clock::time_point>(tick, now + microseconds(waitMicroseconds)));
     return PollTranslated();
   }
   SDL_Event event;
@@ -238,6 +242,11 @@ std::optional<Message> NextMessage(int waitMicroseconds) {
 SDL_Renderer* Renderer() {
   const Display& display = TheDisplay();
   return display.presenter ? display.presenter->Renderer() : nullptr;
+}
+
+SDL_Surface* PictureSurface() {
+  const Display& display = TheDisplay();
+  return display.presenter ? display.presenter->PictureSurface() : nullptr;
 }
 
 void SetDisplayMode(bool fullScreen, int width, int height) {

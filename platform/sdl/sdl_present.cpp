@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/app.h"
 
@@ -49,6 +50,26 @@ Size RealWindowSize(SDL_Window* window) {
   return size;
 }
 
+// Decided before the window exists, so that a software rasteriser is never loaded only to be
+// dropped (its memory and threads would stay for the whole session).
+std::optional<PresentPath> PlannedPath() {
+  if (const auto forced = platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT"))) return forced;
+#if defined(SDL_VIDEO_DRIVER_X11) && defined(KOTOBUNE_HAS_X11)
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::string_view(driver) != "x11") return std::nullopt;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return std::nullopt;
+  int count = 0;
+  char** names = XListExtensions(display, &count);
+  const std::vector<std::string> extensions(names, names + (names != nullptr ? count : 0));
+  if (names != nullptr) XFreeExtensionList(names);
+  XCloseDisplay(display);
+  return platform::present::PathFromXExtensions(extensions);
+#else
+  return std::nullopt;
+#endif
+}
+
 SDL_Rect ToSdl(const platform::present::Rect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
 
 const char* ModeName(ScaleMode mode) {
@@ -66,18 +87,19 @@ const char* ModeName(ScaleMode mode) {
 }  // namespace
 
 Uint32 WindowPresenter::WindowFlags() {
-  if (platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT")) == PresentPath::Cpu) return 0;
+  if (PlannedPath() == PresentPath::Cpu) return 0;
   SDL_RendererInfo first{};
   const bool openGl = SDL_GetRenderDriverInfo(0, &first) == 0 && std::string_view(first.name).starts_with("opengl");
   return openGl ? SDL_WINDOW_OPENGL : 0;
 }
 
-WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode) : window_(window), mode_(mode) {
-  const auto forced = platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT"));
-  if (forced == PresentPath::Cpu) {
+WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode, Size picture)
+    : window_(window), mode_(mode), picture_(picture) {
+  const auto planned = PlannedPath();
+  if (planned == PresentPath::Cpu) {
     OpenCpuPath();
   } else {
-    OpenRenderer(forced == PresentPath::Renderer);
+    OpenRenderer(planned == PresentPath::Renderer);
   }
   if (renderer_ == nullptr) throw EPlatformError(std::string("cannot draw in the game window: ") + SDL_GetError());
 }
@@ -110,7 +132,7 @@ void WindowPresenter::OpenCpuPath() {
   // Otherwise SDL would hand the window's surface to a GPU texture of its own, the very
   // copy this path exists to avoid; on X11 the native surface is shared memory.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  offscreen_.reset(SDL_CreateRGBSurfaceWithFormat(0, 1, 1, 32, SDL_PIXELFORMAT_ARGB8888));
+  offscreen_.reset(SDL_CreateRGBSurfaceWithFormat(0, picture_.width, picture_.height, 32, SDL_PIXELFORMAT_ARGB8888));
   if (offscreen_) renderer_ = SDL_CreateSoftwareRenderer(offscreen_.get());
 }
 
@@ -174,7 +196,11 @@ void WindowPresenter::LeaveUngrantedFullScreen() {
 
 void WindowPresenter::Present(SDL_Texture* picture) {
   LeaveUngrantedFullScreen();
-  SDL_QueryTexture(picture, nullptr, nullptr, &picture_.width, &picture_.height);
+  if (picture != nullptr) {
+    SDL_QueryTexture(picture, nullptr, nullptr, &picture_.width, &picture_.height);
+  } else if (offscreen_) {
+    picture_ = {offscreen_->w, offscreen_->h};
+  }
   Place(OutputSize());
   if (path_ == PresentPath::Cpu) {
     PresentFromCpu(picture);
@@ -213,10 +239,21 @@ void WindowPresenter::PresentWithRenderer(SDL_Texture* picture) {
   SDL_RenderPresent(renderer_);
 }
 
-void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
+platform::present::ConstImage WindowPresenter::CpuPicture(SDL_Texture* picture) {
+  // Draws SDL may still hold back land before the pixels are read.
+  SDL_RenderFlush(renderer_);
+  if (picture == nullptr) {
+    return {static_cast<const std::uint32_t*>(offscreen_->pixels), offscreen_->w, offscreen_->h, offscreen_->pitch / 4};
+  }
   frame_.resize(static_cast<size_t>(picture_.width) * static_cast<size_t>(picture_.height));
   SDL_SetRenderTarget(renderer_, picture);
-  if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, frame_.data(), picture_.width * 4) != 0) return;
+  if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, frame_.data(), picture_.width * 4) != 0) return {};
+  return {frame_.data(), picture_.width, picture_.height, picture_.width};
+}
+
+void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
+  const platform::present::ConstImage source = CpuPicture(picture);
+  if (source.pixels == nullptr) return;
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   // X11's surfaces are XRGB; with another layout the renderer path is the honest choice.
   if (surface == nullptr || (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888)) return;
@@ -226,7 +263,7 @@ void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
   SDL_LockSurface(surface);
   platform::present::Image window{static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
   if (bordersStale_) platform::present::FillBlack(window);
-  scaler_.Draw(mode_, placement_, {frame_.data(), picture_.width, picture_.height, picture_.width}, window);
+  scaler_.Draw(mode_, placement_, source, window);
   SDL_UnlockSurface(surface);
   if (bordersStale_) {
     SDL_UpdateWindowSurface(window_);

@@ -13,8 +13,9 @@
 
 class WindowPresenter {
  public:
-  // Creates the renderer the device draws with. Throws EPlatformError when there is none.
-  WindowPresenter(SDL_Window* window, platform::present::ScaleMode mode);
+  // Creates the renderer the device draws with, for a picture of this size. Throws
+  // EPlatformError when there is none.
+  WindowPresenter(SDL_Window* window, platform::present::ScaleMode mode, platform::present::Size picture);
   // What the window needs from the start so that creating the renderer does not replace it
   // (a window that comes and goes confuses the tools that look for it).
   static Uint32 WindowFlags();
@@ -23,10 +24,13 @@ class WindowPresenter {
   WindowPresenter& operator=(const WindowPresenter&) = delete;
 
   SDL_Renderer* Renderer() const { return renderer_; }
+  // The CPU path's picture: the renderer draws straight into it. Null on the renderer path.
+  SDL_Surface* PictureSurface() const { return offscreen_.get(); }
   platform::present::PresentPath Path() const { return path_; }
   std::string Description() const;
 
   void SetPictureSize(platform::present::Size size) { picture_ = size; }
+  // A null picture is the picture surface.
   void Present(SDL_Texture* picture);
   // The window changed size: borders are redrawn and the pointer follows at once.
   void WindowResized();
@@ -47,6 +51,7 @@ class WindowPresenter {
   void LeaveUngrantedFullScreen();
   void PresentWithRenderer(SDL_Texture* picture);
   SDL_Texture* Enlarged(SDL_Texture* picture);
+  platform::present::ConstImage CpuPicture(SDL_Texture* picture);
   void PresentFromCpu(SDL_Texture* picture);
 
   SDL_Window* window_;
@@ -61,7 +66,8 @@ class WindowPresenter {
   Uint64 mismatchSince_ = 0;
   // Renderer path: the picture at the whole factor, which the GPU then scales linearly.
   std::unique_ptr<SDL_Texture, TextureDeleter> enlarged_;
-  // CPU path: the renderer draws off screen; the frame is read back and scaled by us.
+  // CPU path: the renderer draws into memory that our scaler reads; a picture of another
+  // size is drawn into a texture and read back.
   std::unique_ptr<SDL_Surface, SurfaceDeleter> offscreen_;
   std::vector<std::uint32_t> frame_;
   platform::present::Scaler scaler_;

@@ -245,6 +245,10 @@ TEST(PresentChoice, SoftwareRasterisersTakeTheCpuPathAndTheVariableForcesEither)
   EXPECT_EQ(ForcedPresentPath("RENDERER"), PresentPath::Renderer);
   EXPECT_EQ(ForcedPresentPath("fast"), std::nullopt);
   EXPECT_EQ(ForcedPresentPath(nullptr), std::nullopt);
+  // Xvfb's list: no direct rendering, so no renderer need be created to ask.
+  EXPECT_EQ(PathFromXExtensions({"BIG-REQUESTS", "GLX", "MIT-SHM", "Present", "XFIXES"}), PresentPath::Cpu);
+  EXPECT_EQ(PathFromXExtensions({"DRI2", "DRI3", "GLX"}), std::nullopt);
+  EXPECT_EQ(PathFromXExtensions({"GLX", "NV-CONTROL", "NV-GLX"}), std::nullopt);
 }
 
 TEST(ScaleSetting, ReadFromTheDisplaySectionWithSharpByDefault) {
@@ -264,7 +268,9 @@ TEST(ScaleSetting, ReadFromTheDisplaySectionWithSharpByDefault) {
 
 TEST(FrameStats, OneLineWithPeriodsCpuAndPath) {
   platform::FrameStats stats;
-  EXPECT_EQ(stats.Summary("cpu"), "frames 0, period median 0.0 ms, p99 0.0 ms, max 0.0 ms, CPU 0.00 ms per frame, present cpu");
+  EXPECT_EQ(stats.Summary("cpu"),
+            "frames 0, period median 0.0 ms, p99 0.0 ms, max 0.0 ms, CPU 0.00 ms per frame, first frame after 0 ms CPU, "
+            "present cpu");
   std::int64_t wall = 1'000'000'000, cpu = 5'000'000;
   stats.Frame(wall, cpu);
   for (int i = 0; i < 200; ++i) {
@@ -273,7 +279,8 @@ TEST(FrameStats, OneLineWithPeriodsCpuAndPath) {
     stats.Frame(wall, cpu);
   }
   EXPECT_EQ(stats.Summary("renderer (opengl)"),
-            "frames 201, period median 25.0 ms, p99 30.0 ms, max 60.0 ms, CPU 2.00 ms per frame, present renderer (opengl)");
+            "frames 201, period median 25.0 ms, p99 30.0 ms, max 60.0 ms, CPU 2.00 ms per frame, first frame after 5 ms "
+            "CPU, present renderer (opengl)");
 }
 
 }  // namespace

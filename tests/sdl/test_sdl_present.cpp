@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -33,13 +34,21 @@ class SdlPresent : public ::testing::Test {
   void Open(int width, int height, ScaleMode mode) {
     window_ = SDL_CreateWindow("present", 0, 0, width, height, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags());
     ASSERT_NE(window_, nullptr) << SDL_GetError();
-    presenter_ = std::make_unique<WindowPresenter>(window_, mode);
+    presenter_ = std::make_unique<WindowPresenter>(window_, mode, platform::present::Size{640, 480});
     // Each picture pixel names itself, so a shown pixel says where it came from.
     std::vector<std::uint32_t> pixels(640 * 480);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 37 % 0xFFFFFF);
-    picture_ = SDL_CreateTexture(presenter_->Renderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 640, 480);
-    SDL_SetTextureBlendMode(picture_, SDL_BLENDMODE_NONE);
-    SDL_UpdateTexture(picture_, nullptr, pixels.data(), 640 * 4);
+    // Drawn where the device would draw: the picture surface where there is one.
+    if (SDL_Surface* memory = presenter_->PictureSurface()) {
+      ASSERT_EQ(memory->w * memory->h, 640 * 480);
+      for (int y = 0; y < 480; ++y) {
+        std::copy_n(&pixels[static_cast<size_t>(y) * 640], 640, static_cast<std::uint32_t*>(memory->pixels) + y * memory->pitch / 4);
+      }
+    } else {
+      picture_ = SDL_CreateTexture(presenter_->Renderer(), SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, 640, 480);
+      SDL_SetTextureBlendMode(picture_, SDL_BLENDMODE_NONE);
+      SDL_UpdateTexture(picture_, nullptr, pixels.data(), 640 * 4);
+    }
     source_ = std::move(pixels);
   }
 
@@ -66,9 +75,11 @@ class SdlPresent : public ::testing::Test {
 };
 
 TEST_F(SdlPresent, SoftwareRasteriserTakesTheCpuPathAndTheVariableForcesEither) {
-  // Xvfb has no GPU: OpenGL there is a software rasteriser.
+  // Xvfb has no GPU and says so: no OpenGL is loaded only to be dropped.
   Open(640, 480, ScaleMode::Sharp);
   EXPECT_EQ(presenter_->Path(), PresentPath::Cpu);
+  EXPECT_EQ(SDL_GetWindowFlags(window_) & SDL_WINDOW_OPENGL, 0u);
+  EXPECT_EQ(SDL_GL_GetProcAddress("glGetString"), nullptr) << "an OpenGL library is loaded";
   TearDown();
   SetUp();
   setenv("KOTOBUNE_PRESENT", "renderer", 1);

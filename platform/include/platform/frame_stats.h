@@ -10,7 +10,8 @@ class FrameStats {
  public:
   // Both clocks in nanoseconds: the wall clock and the CPU time of the whole process.
   void Frame(std::int64_t wallNanoseconds, std::int64_t cpuNanoseconds);
-  // "frames N, period median … ms, p99 … ms, max … ms, CPU … ms per frame, present PATH"
+  // "frames N, period median … ms, p99 … ms, max … ms, CPU … ms per frame, first frame after … ms CPU,
+  // present PATH"
   std::string Summary(const std::string& presentPath) const;
 
  private:

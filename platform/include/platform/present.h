@@ -4,6 +4,7 @@
 // this, so the pointer maps the same way whichever draws the frame.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,9 @@ ScaleMode ScaleModeSetting();
 enum class PresentPath { Renderer, Cpu };
 std::optional<PresentPath> ForcedPresentPath(const char* forced);
 PresentPath ChoosePresentPath(std::string_view rendererName, std::string_view glRenderer);
+// An X server without direct rendering leaves OpenGL nothing but a software rasteriser: the
+// CPU path is known before any renderer is created. Otherwise only the renderer can tell.
+std::optional<PresentPath> PathFromXExtensions(const std::vector<std::string>& extensions);
 
 struct Size {
   int width = 0, height = 0;
@@ -84,6 +88,7 @@ class Scaler {
   void DrawNearestRow(const std::uint32_t* source, std::uint32_t* out) const;
   const std::uint16_t* FilteredRow(ConstImage source, int row);
   void FilterRow(const std::uint32_t* source, std::uint16_t* out) const;
+  void NarrowRow(const std::uint16_t* filtered, std::uint32_t* out) const;
   void BlendRows(const std::uint16_t* top, const std::uint16_t* bottom, int weight, std::uint32_t* out) const;
 
   Kernel kernel_;

@@ -1,0 +1,40 @@
+// The device's per-pixel shading: the fast loops for the common states give what the general
+// routine gives, texel for texel.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "d3d9_blend.h"
+
+namespace {
+
+using platform::d3d9::PixelPipeline;
+
+TEST(ShadeSpan, FastLoopsMatchTheGeneralRoutine) {
+  PixelPipeline plain;
+  plain.blend = true;
+  plain.sourceBlend = D3DBLEND_SRCALPHA;
+  plain.destinationBlend = D3DBLEND_INVSRCALPHA;
+  const PixelPipeline opaque;  // stage 0 modulates the texel by white, no blending
+  PixelPipeline tinted = plain;
+  std::mt19937 random(5);
+  std::vector<std::uint32_t> texels(4096), below(texels.size());
+  for (std::size_t i = 0; i < texels.size(); ++i) {
+    // Every alpha level, each over many colours.
+    texels[i] = static_cast<std::uint32_t>(i % 256) << 24 | (random() & 0xFFFFFF);
+    below[i] = static_cast<std::uint32_t>(random());
+  }
+  for (const auto& [pipeline, diffuse] : {std::pair{plain, 0xFFFFFFFFu}, std::pair{opaque, 0xFFFFFFFFu},
+                                          std::pair{tinted, 0x80FF8040u}}) {
+    std::vector<std::uint32_t> shaded = below;
+    platform::d3d9::ShadeSpan(pipeline, texels, diffuse, shaded);
+    for (std::size_t i = 0; i < texels.size(); ++i) {
+      ASSERT_EQ(shaded[i], platform::d3d9::Shade(pipeline, texels[i], diffuse, below[i]))
+          << std::hex << "texel " << texels[i] << " over " << below[i] << " under " << diffuse;
+    }
+  }
+}
+
+}  // namespace

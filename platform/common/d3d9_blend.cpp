@@ -93,8 +93,12 @@ bool PlainAlphaBlend(const PixelPipeline& p, std::uint32_t diffuse) {
          p.blendOp == D3DBLENDOP_ADD && PassesTexel(p, diffuse);
 }
 
-// Neither blended nor tested: the texel itself replaces the pixel.
-bool OpaqueCopy(const PixelPipeline& p, std::uint32_t diffuse) { return !p.blend && !p.alphaTest && PassesTexel(p, diffuse); }
+// The texel itself reaches the blender, which either replaces the pixel or blends plainly.
+bool TexelBlendedPlainly(const PixelPipeline& p, std::uint32_t diffuse) {
+  const bool plain = !p.blend || (p.sourceBlend == D3DBLEND_SRCALPHA && p.destinationBlend == D3DBLEND_INVSRCALPHA &&
+                                  p.blendOp == D3DBLENDOP_ADD);
+  return plain && PassesTexel(p, diffuse);
+}
 
 // Shade's arithmetic for plain alpha blending, without the general factors.
 std::uint32_t BlendPlain(std::uint32_t texel, std::uint32_t below) {
@@ -117,12 +121,15 @@ bool ReadsBelow(const PixelPipeline& p, std::span<const std::uint32_t> texels, s
 // Most texels of a sprite are opaque or clear: those skip the arithmetic.
 void ShadeSpan(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse,
                std::span<std::uint32_t> pixels) {
-  if (OpaqueCopy(p, diffuse)) {
+  if (!p.blend && !p.alphaTest && PassesTexel(p, diffuse)) {
     std::copy_n(texels.begin(), pixels.size(), pixels.begin());
-  } else if (PlainAlphaBlend(p, diffuse)) {
+  } else if (TexelBlendedPlainly(p, diffuse)) {
+    // The scene leaves the alpha test on once a cut-out was drawn, so it is tested here too.
+    const int reference = static_cast<int>(p.alphaRef & 0xFF);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
       const std::uint32_t alpha = texels[i] >> 24;
-      if (alpha == 0xFF) {
+      if (p.alphaTest && !PassesAlphaTest(p.alphaFunc, static_cast<int>(alpha), reference)) continue;
+      if (!p.blend || alpha == 0xFF) {
         pixels[i] = texels[i];
       } else if (alpha != 0) {
         pixels[i] = BlendPlain(texels[i], pixels[i]);

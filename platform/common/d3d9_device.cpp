@@ -534,19 +534,25 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
   SDL_Rect shown;
   if (!SDL_IntersectRect(&area, &picture, &shown)) return true;
   const auto count = static_cast<std::size_t>(shown.w) * static_cast<std::size_t>(shown.h);
-  texels_.assign(count, 0xFFFFFFFFu);  // no texture samples as opaque white
+  // Kept at the largest size drawn: a frame of sprites neither allocates nor clears it.
+  if (texels_.size() < count) texels_.resize(count);
   const SDL_Rect source{rectangle.source.x + shown.x - area.x, rectangle.source.y + shown.y - area.y, shown.w, shown.h};
-  if (texture != nullptr && !texture->CopyArgb(source, texels_.data())) return false;
+  if (texture == nullptr) {
+    std::fill_n(texels_.begin(), count, 0xFFFFFFFFu);  // no texture samples as opaque white
+  } else if (!texture->CopyArgb(source, texels_.data())) {
+    return false;
+  }
+  const std::span<const std::uint32_t> texels(texels_.data(), count);
   const SDL_Color& c = rectangle.colour;
   const std::uint32_t diffuse = std::uint32_t{c.a} << 24 | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
   if (memory_ != nullptr) return ShadeInMemory(pipeline, diffuse, shown);
   pixels_.assign(count, 0);
   const int pitch = shown.w * 4;
-  if (ReadsBelow(pipeline, texels_, diffuse) &&
+  if (ReadsBelow(pipeline, texels, diffuse) &&
       SDL_RenderReadPixels(renderer_, &shown, SDL_PIXELFORMAT_ARGB8888, pixels_.data(), pitch) != 0) {
     return false;
   }
-  ShadeSpan(pipeline, texels_, diffuse, pixels_);
+  ShadeSpan(pipeline, texels, diffuse, pixels_);
   return SDL_UpdateTexture(picture_.get(), &shown, pixels_.data(), pitch) == 0;
 }
 

@@ -166,6 +166,8 @@ void Scaler::Prepare(ScaleMode mode, const Placement& placement, Size source) {
     columns_ = NearestTaps(source.width, rect.width);
     rows_ = NearestTaps(source.height, rect.height);
   }
+  pairedColumns_ = static_cast<size_t>(std::count_if(columns_.begin(), columns_.end(),
+                                                     [&](const Tap& tap) { return tap.first + 1 < source.width; }));
   columnWeights_.assign(columns_.size() * 4, 0);
   for (size_t i = 0; i < columns_.size(); ++i) {
     std::fill_n(columnWeights_.begin() + static_cast<std::ptrdiff_t>(i * 4), 4, static_cast<std::uint16_t>(columns_[i].weight));
@@ -221,21 +223,22 @@ void Scaler::FilterRow(const std::uint32_t* source, std::uint16_t* out) const {
 #if defined(__SSE2__)
   if (kernel_ == Kernel::Vectorised) {
     const __m128i zero = _mm_setzero_si128();
-    for (; x + 4 <= count; x += 4) {
-      const Tap* taps = &columns_[x];
-      const __m128i a = _mm_setr_epi32(static_cast<int>(source[taps[0].first]), static_cast<int>(source[taps[1].first]),
-                                       static_cast<int>(source[taps[2].first]), static_cast<int>(source[taps[3].first]));
-      const __m128i b = _mm_setr_epi32(static_cast<int>(source[taps[0].second]), static_cast<int>(source[taps[1].second]),
-                                       static_cast<int>(source[taps[2].second]), static_cast<int>(source[taps[3].second]));
-      const auto* weights = reinterpret_cast<const __m128i*>(&columnWeights_[x * 4]);
-      const __m128i halves[2][2] = {{_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)},
-                                    {_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)}};
-      for (int half = 0; half < 2; ++half) {
-        const __m128i left = halves[half][0], right = halves[half][1];
-        const __m128i product = _mm_mullo_epi16(_mm_sub_epi16(right, left), _mm_loadu_si128(weights + half));
-        const __m128i sum = _mm_add_epi16(_mm_slli_epi16(left, 8), product);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4 + static_cast<size_t>(half) * 8), _mm_srli_epi16(sum, 1));
-      }
+    // A blended column's second pixel is always the next one, and a column of weight zero
+    // ignores its second, so each column's pair is one load: two columns a step, up to the
+    // columns whose next pixel lies past the row. Locals, since the stores may alias members.
+    const Tap* taps = columns_.data();
+    const std::uint16_t* columnWeights = columnWeights_.data();
+    const size_t paired = pairedColumns_ & ~size_t{1};
+    const auto pair = [&](size_t column) {
+      const auto* at = reinterpret_cast<const __m128i*>(source + taps[column].first);
+      return _mm_unpacklo_epi8(_mm_loadl_epi64(at), zero);
+    };
+    for (; x < paired; x += 2) {
+      const __m128i one = pair(x), two = pair(x + 1);
+      const __m128i left = _mm_unpacklo_epi64(one, two), right = _mm_unpackhi_epi64(one, two);
+      const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columnWeights + x * 4));
+      const __m128i sum = _mm_add_epi16(_mm_slli_epi16(left, 8), _mm_mullo_epi16(_mm_sub_epi16(right, left), weights));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), _mm_srli_epi16(sum, 1));
     }
   }
 #endif

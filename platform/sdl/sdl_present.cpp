@@ -268,8 +268,9 @@ void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
   if (bordersStale_) {
     SDL_UpdateWindowSurface(window_);
   } else {
-    const SDL_Rect changed = ToSdl(placement_.picture);
-    SDL_UpdateWindowSurfaceRects(window_, &changed, 1);
+    // The X server copies whole rows of the window far more cheaply than parts of them.
+    const SDL_Rect band{0, placement_.picture.y, surface->w, placement_.picture.height};
+    SDL_UpdateWindowSurfaceRects(window_, &band, 1);
   }
   bordersStale_ = false;
 }

@@ -19,6 +19,13 @@ TEST(ShadeSpan, FastLoopsMatchTheGeneralRoutine) {
   plain.destinationBlend = D3DBLEND_INVSRCALPHA;
   const PixelPipeline opaque;  // stage 0 modulates the texel by white, no blending
   PixelPipeline tinted = plain;
+  // The scene leaves the alpha test on after a cut-out: later sprites are tested too.
+  PixelPipeline testedPlain = plain, testedOpaque = opaque;
+  testedPlain.alphaTest = testedOpaque.alphaTest = true;
+  testedPlain.alphaFunc = D3DCMP_GREATER;
+  testedOpaque.alphaFunc = D3DCMP_GREATEREQUAL;
+  testedPlain.alphaRef = 0x40;
+  testedOpaque.alphaRef = 0x80;
   std::mt19937 random(5);
   std::vector<std::uint32_t> texels(4096), below(texels.size());
   for (std::size_t i = 0; i < texels.size(); ++i) {
@@ -27,7 +34,8 @@ TEST(ShadeSpan, FastLoopsMatchTheGeneralRoutine) {
     below[i] = static_cast<std::uint32_t>(random());
   }
   for (const auto& [pipeline, diffuse] : {std::pair{plain, 0xFFFFFFFFu}, std::pair{opaque, 0xFFFFFFFFu},
-                                          std::pair{tinted, 0x80FF8040u}}) {
+                                          std::pair{tinted, 0x80FF8040u}, std::pair{testedPlain, 0xFFFFFFFFu},
+                                          std::pair{testedOpaque, 0xFFFFFFFFu}}) {
     std::vector<std::uint32_t> shaded = below;
     platform::d3d9::ShadeSpan(pipeline, texels, diffuse, shaded);
     for (std::size_t i = 0; i < texels.size(); ++i) {

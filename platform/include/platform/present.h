@@ -98,6 +98,7 @@ class Scaler {
   bool prepared_ = false;
   std::vector<Tap> columns_, rows_;
   std::vector<std::uint16_t> columnWeights_;  // the column weights, once per channel
+  size_t pairedColumns_ = 0;                  // the first columns, whose next source pixel is in the row
   // Two source rows filtered across, in 8.7 fixed point, and which rows they hold.
   std::vector<std::uint16_t> filtered_[2];
   int filteredRow_[2] = {-1, -1};

@@ -13,14 +13,14 @@ inline constexpr std::array<std::string_view, 10> kWaveFiles{
 inline constexpr std::string_view kPictureArchive = "data\\data.qda";
 
 // Every member of the picture archive that the game reads.
-inline constexpr std::array<std::string_view, 37> kArchivePictures{
+inline constexpr std::array<std::string_view, 39> kArchivePictures{
     "Haikei.bmp",   "ball0.bmp",      "ball1.bmp",      "ball2.bmp",     "ball3.bmp",         "same0.bmp",
     "same1.bmp",    "same2.bmp",      "same3.bmp",      "same4.bmp",     "same5.bmp",         "same6.bmp",
     "same7.bmp",    "same8.bmp",      "same9.bmp",      "same10.bmp",    "same11.bmp",        "same12.bmp",
     "same13.bmp",   "same14.bmp",     "same15.bmp",     "tama.bmp",      "target.bmp",        "maru.bmp",
     "batu.bmp",     "seikai.bmp",     "renzokuseikai.bmp", "fuseikai.bmp", "gage.bmp",         "bakuhatu.bmp",
     "GOBakuhatu.bmp", "StageClear.bmp", "GameClear.bmp", "GameOver.bmp", "SosaHoho.bmp",      "Title.bmp",
-    "rogo.bmp"};
+    "rogo.bmp",     "PromptBand.bmp", "PageBack.bmp"};
 
 // The record (best score and saved game) and the user idioms of the saved round.
 inline constexpr const char* kRecordFile = "data\\record1.dat";

@@ -46,6 +46,10 @@ inline void PutRecordInt(std::uint8_t* bytes, std::int32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
+// Pages beside the title. While one is open the title waits exactly where it was: no frame of
+// it runs, and no key or pointer reaches it.
+enum class Page { None, Help };
+
 struct GameState {
   // System and timing
   std::string exeDir;
@@ -101,6 +105,7 @@ struct GameState {
   DWORD gameClearTime = 0;
   bool paradeStarted = false;
   std::array<std::string, 2> messageText;
+  std::string promptNote;  // drawn above the prompt lines while not empty
   bool playing = false;
   bool paused = false;
   bool gameOver = false;
@@ -140,6 +145,29 @@ struct GameState {
   // as it is and nothing is saved over it.
   std::string recordUnreadable;
   bool RecordIsKept() const { return !recordUnreadable.empty(); }
+
+  Page openPage = Page::None;
+  bool IsPageOpen() const { return openPage != Page::None; }
+  // Pages are reached from the title only; a game in progress is never left behind.
+  bool CanOpenPage() const { return titlePhase && !IsPageOpen(); }
+  // No record existed at start-up: a new player, who is told where the rules are.
+  bool firstStart = false;
+
+  // The prompt lines are drawn while not playing, and after a game clear once the victory
+  // music plays; an empty line is not drawn.
+  bool IsPromptShown() const {
+    const bool promptTime = (!gameCleared && !playing) || (gameCleared && paradeStarted);
+    return promptTime && (!messageText[0].empty() || !messageText[1].empty());
+  }
+
+  // Escape closes the window at once at these times; otherwise it asks whether to save.
+  bool EscapeQuitsAtOnce() const { return gameCleared || gameOver || sharkDying || titlePhase; }
+  bool IsSaveQuestionOpen() const { return quitRequested && !EscapeQuitsAtOnce(); }
+  // What the save question covers, so that Escape can go back to it.
+  struct BeforeSaveQuestion {
+    bool playing = false, paused = false, clockRunning = false;
+    std::array<std::string, 2> messageText;
+  } beforeSaveQuestion;
 
   // The title before its prompt: the music is still being set up, no key starts play yet.
   bool IsBeforeStartPrompt() const { return titlePhase && !startPromptShown; }

@@ -81,6 +81,7 @@ void TForm1::FormCreate() {
   }
   messageText[0] = Sjis(u"ＢＧＭ設定中．．．");
   RenderText(*texMessage[0], messageText[0], *writerLarge);
+  if (firstStart) ShowPromptNote(u"F1キーで遊び方が見られます。");
   titlePhase = true;
   randomGenerator.seed(platform::ClockSeed());
   ResetRound();
@@ -120,6 +121,7 @@ void TForm1::ReadRecord() {
   const std::array<std::string_view, 2> savedFiles{"record1.dat", "tuika.ini"};
   platform::RemoveLeftoverTemporaries(exeDir + "data", savedFiles);
   const platform::FileContents file = platform::ReadFilePrefix(exeDir + kRecordFile, recordBuffer.size());
+  firstStart = file.missing;
   if (!file.Read() && !file.missing) {
     recordUnreadable = file.error;
     std::fprintf(stderr, "ことぶね: %s: the record is kept as it is, and this game will not be saved\n",
@@ -153,7 +155,7 @@ void TForm1::ApplicationEvents1Idle(bool& Done) {
 }
 
 void TForm1::TitlePhaseHousekeeping(bool& passEnded) {
-  if (!IsBeforeStartPrompt()) return;
+  if (!IsBeforeStartPrompt() || IsPageOpen()) return;
   titleTicks += 1;
   if (titleTicks >= 20 && !bgmReady && !MusicSetUp()) {
     passEnded = true;
@@ -188,7 +190,11 @@ void TForm1::DriveFrame() {
     return;
   }
   device->BeginScene();
-  RunFrame();
+  if (IsPageOpen()) {
+    PageFrame();
+  } else {
+    RunFrame();
+  }
   scene->Render(nullptr);
   device->EndScene();
   device->Present(nullptr, nullptr, nullptr, nullptr);

@@ -11,6 +11,7 @@
 #include "Ddidex.h"
 #include "GameState.h"
 #include "SXlib9.h"
+#include "ScreenLayout.h"
 #include "ddsd.h"
 #include "platform/app.h"
 #include "platform/mediaplayer.h"
@@ -61,6 +62,8 @@ class TForm1 : public TForm, public GameState {
   void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
   // The longest start of line that a meaning texture can hold.
   std::u16string FittingMeaningLine(std::u16string_view line);
+  // The longest start of line no wider than `widest` pixels in the writer.
+  static std::u16string FittingLine(std::u16string_view line, TSXTextWriter& writer, UINT widest);
 
   // Field and judging
   void UpdateBall(int a);
@@ -106,7 +109,7 @@ class TForm1 : public TForm, public GameState {
   // Records and saved game (WriteRecord is declared with judging, its caller)
   // False when nothing was saved; the player has been told why.
   bool SaveGame();
-  // Says on standard error and in a message box that something could not be saved.
+  // Says on standard error and above the prompts that something could not be saved, and why.
   void ReportSaveFailure(const std::string& reason);
   std::string KeptRecordReason() const;
   // Completes a save that was cut short between writing the record and its idioms.
@@ -137,6 +140,30 @@ class TForm1 : public TForm, public GameState {
   std::unique_ptr<TDGTexture> texShark, texShot, texTarget, texMaru, texBatu, texJudge, texGage, texBakuhatu,
       texGOBakuhatu, texBanner, texSosaHoho, texTitle, texRogo;
 
+  // Pages (pages.cpp), beside the title. Opening one freezes the title where it is; closing
+  // it lets the title go on from exactly there.
+  struct PageLine {
+    std::u16string text;
+    std::uint32_t colour = 0xFFFFFFFF;
+    bool heading = false;  // drawn with the large writer
+  };
+  void OpenPage(Page page);
+  void ClosePage();
+  // Renders a page's lines, at most kPageLineCount; a page whose lines change calls it again.
+  void ShowPageLines(const std::vector<PageLine>& lines);
+  // Every key goes to the open page and to nothing else.
+  void PageKeyDown(WORD key);
+  // The frame of an open page, in place of the game frame.
+  void PageFrame();
+  std::unique_ptr<TDGTexture> texPageBackdrop;
+  std::array<std::unique_ptr<TDGTexture>, layout::kPageLineCount> texPageLine;
+
+  // The prompt band and the note above it (the first start's hint, or why a save failed).
+  std::unique_ptr<TDGTexture> texPromptBand, texPromptNote, texPromptNotePlate;
+  std::array<std::unique_ptr<TDGTexture>, 2> texMessagePlate;
+  // Empty, the note goes away.
+  void ShowPromptNote(std::u16string_view lead, std::u16string_view detail = {});
+
   // Background music
   // False when the player quit while the set-up let messages through.
   bool MusicSetUp();
@@ -154,8 +181,11 @@ class TForm1 : public TForm, public GameState {
 
  private:
   std::string sharkPicture;  // the archive picture texShark holds
+  // The lines the open page shows, as ShowPageLines rendered them.
+  std::vector<PageLine> pageLines;
 
   void EscapeKey();
+  void ReturnFromSaveQuestion();
   bool ShiftKey();
   void ContinueAfterStage();
   void ControlKey();

@@ -9,10 +9,19 @@ namespace {
 constexpr WORD kKeyY = 'Y';
 constexpr WORD kKeyN = 'N';
 constexpr WORD kKeyZ = 'Z';
+constexpr WORD kKeyH = 'H';
 
 }  // namespace
 
 void TForm1::FormKeyDown(WORD& Key, TShiftState) {
+  if (IsPageOpen()) {
+    PageKeyDown(Key);
+    return;
+  }
+  if ((Key == VK_F1 || Key == kKeyH) && CanOpenPage()) {
+    OpenPage(Page::Help);
+    return;
+  }
   if (Key == VK_ESCAPE) EscapeKey();
   if (Key == VK_SHIFT && !ShiftKey()) return;
   if (Key == VK_CONTROL) ControlKey();
@@ -23,6 +32,7 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
 }
 
 void TForm1::FormMouseMove(TShiftState, int X, int Y) {
+  if (IsPageOpen()) return;
   const int half = screenHeight / 2;
   if ((X - 240) * (X - 240) + (Y - 240) * (Y - 240) <= half * half) {
     targetShown = true;
@@ -34,6 +44,7 @@ void TForm1::FormMouseMove(TShiftState, int X, int Y) {
 }
 
 void TForm1::FormMouseDown(TMouseButton Button, TShiftState, int, int) {
+  if (IsPageOpen()) return;
   if (playing && targetShown && Button == mbMiddle) Shoot();
 }
 
@@ -49,15 +60,34 @@ void TForm1::StopAnswerClock() {
 }
 
 void TForm1::EscapeKey() {
+  if (IsSaveQuestionOpen()) {
+    ReturnFromSaveQuestion();
+    return;
+  }
   quitRequested = true;
-  if (gameCleared || gameOver || sharkDying || titlePhase) {
+  if (EscapeQuitsAtOnce()) {
     Close();
     return;
   }
+  beforeSaveQuestion = {playing, paused, clockRunning, messageText};
   StopAnswerClock();
   paused = true;
   playing = false;
   ShowMessages(u"ゲームを保存しますか？以前のデータは破棄されます。", u"はい・・・Yキー, いいえ・・・Nキー");
+}
+
+// The clock goes on from where the question stopped it; the time before is kept.
+void TForm1::ReturnFromSaveQuestion() {
+  quitRequested = false;
+  playing = beforeSaveQuestion.playing;
+  paused = beforeSaveQuestion.paused;
+  if (beforeSaveQuestion.clockRunning) {
+    clockRunning = true;
+    clockLast = timeGetTime();
+  }
+  messageText = beforeSaveQuestion.messageText;
+  RenderMessages();
+  ShowPromptNote(u"");
 }
 
 // False when the key is ignored or the shark was destroyed: the handler ends there.
@@ -87,6 +117,7 @@ bool TForm1::ShiftKey() {
   startPromptLive = false;
   resumeState = 2;
   clockLast = timeGetTime();
+  ShowPromptNote(u"");
   return true;
 }
 
@@ -145,7 +176,11 @@ void TForm1::ControlKey() {
 void TForm1::YesKey() {
   if (quitRequested) {
     // A failed save leaves the question open: Y tries again, N quits without saving.
-    if (SaveGame()) Close();
+    if (SaveGame()) {
+      Close();
+    } else {
+      ShowMessages(u"ゲームを保存できませんでした。", u"Y・・・もう一度, N・・・保存せずに終了, Esc・・・戻る");
+    }
     return;
   }
   if (IsResumeQuestionOpen()) {

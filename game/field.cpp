@@ -16,6 +16,7 @@ constexpr std::uint32_t kRed = 0xFFFF0000;
 constexpr std::uint32_t kGreen = 0xFF008000;
 constexpr std::uint32_t kBlue = 0xFF0000FF;
 constexpr std::uint32_t kPurple = 0xFF800080;
+constexpr std::uint32_t kNoteInk = 0xFF10408C;
 
 constexpr std::int32_t kFieldCentre = 240;
 constexpr std::int32_t kPoolRadius = 210;
@@ -104,6 +105,7 @@ void TForm1::RunFrame() {
   scene->Clear(D3DCLEAR_TARGET, 0, 1.0f, 0);
   Application.ProcessMessages();
   DrawSprite(*texBackground, 0, 0, kWhite);
+  if (IsPromptShown()) DrawSprite(*texPromptBand, 0, layout::kPromptBandPicture.top, kWhite);
   DrawSprite(*texSosaHoho, 480, 480 - H(*texSosaHoho), kHalfClear);
   for (int i = 0; i < 8; ++i) {
     if (ball[i].active) UpdateBall(i);
@@ -317,11 +319,19 @@ void TForm1::DrawJudgementAndBanner() {
   }
 }
 
+// Each line on a plate of its own over whatever passes behind it.
 void TForm1::DrawPrompts() {
-  if (!((!gameCleared && !playing) || (gameCleared && paradeStarted))) return;
+  if (!IsPromptShown()) return;
   const std::uint32_t colour = gameCleared ? kGreen : kRed;
-  if (!messageText[0].empty()) DrawSprite(*texMessage[0], (screenWidth - W(*texMessage[0])) / 2, 350, colour);
-  if (!messageText[1].empty()) DrawSprite(*texMessage[1], (screenWidth - W(*texMessage[1])) / 2, 375, colour);
+  const auto drawLine = [&](TDGTexture& plate, TDGTexture& text, std::int32_t y, std::uint32_t ink) {
+    const std::int32_t x = (screenWidth - W(text)) / 2;
+    DrawSprite(plate, x, y, kWhite);
+    DrawSprite(text, x, y, ink);
+  };
+  for (int line = 0; line < 2; ++line) {
+    if (!messageText[line].empty()) drawLine(*texMessagePlate[line], *texMessage[line], layout::kPromptTops[line], colour);
+  }
+  if (!promptNote.empty()) drawLine(*texPromptNotePlate, *texPromptNote, layout::kPromptNoteTop, kNoteInk);
 }
 
 void TForm1::DrawTitle() {

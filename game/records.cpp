@@ -409,8 +409,7 @@ bool TForm1::SaveGame() {
 void TForm1::ReportSaveFailure(const std::string& reason) {
   std::fprintf(stderr, "ことぶね: could not save: %s\n", reason.c_str());
   std::fflush(stderr);
-  MessageBoxA(Handle(), Sjis(u"ゲームを保存できませんでした。\n") + platform::Utf8ToCp932Lossy(reason), Sjis(u"ことぶね"),
-              MB_OK | MB_ICONERROR);
+  ShowPromptNote(u"保存できませんでした：", platform::Cp932ToUtf16(platform::Utf8ToCp932Lossy(reason)));
 }
 
 // A save ended between its two renames leaves the new record beside the old idioms, and the

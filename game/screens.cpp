@@ -15,11 +15,29 @@ namespace {
 constexpr D3DCOLOR kMeaningPlate = 0x99FFFFFF;
 constexpr D3DCOLOR kReadingPlate = 0x9900FF00;
 constexpr D3DCOLOR kAnswerPlate = 0x99FFFF00;
+// The prompt band's own pale, nearly opaque: a ball behind a prompt line cannot break it.
+constexpr D3DCOLOR kPromptPlate = 0xF0F4FAFA;
 constexpr D3DCOLOR kBlack = 0x00000000;
 constexpr D3DCOLOR kPureBlue = 0x000000FF;
 constexpr int kGlyphCacheCapacity = 16;
 // Room beside a text's own width, so its last glyph is never clipped.
 constexpr UINT kTextMargin = 3;
+
+// The largest length up to `most` that fits; length 0 always does.
+template <class Fits>
+std::size_t LongestFitting(std::size_t most, Fits fits) {
+  std::size_t low = 0, high = most;
+  if (fits(high)) return high;
+  while (high - low > 1) {
+    const std::size_t middle = low + (high - low) / 2;
+    (fits(middle) ? low : high) = middle;
+  }
+  return low;
+}
+
+UINT LineWidth(TSXTextWriter& writer, std::u16string_view text) {
+  return static_cast<UINT>(writer.TextWidth(Sjis(text))) + kTextMargin;
+}
 
 RECT WholeImage(const TDGTexture& texture) {
   return {0, 0, static_cast<LONG>(texture.Width()), static_cast<LONG>(texture.Height())};
@@ -62,16 +80,19 @@ void TForm1::RenderText(TDGTexture& texture, const std::string& text, TSXTextWri
   if (text.empty()) return;
   const UINT width = static_cast<UINT>(writer.TextWidth(text)) + kTextMargin;
   const UINT height = static_cast<UINT>(writer.TextHeight(text));
-  const auto refillPlate = [&](auto& lines, auto& plates, D3DCOLOR colour) {
-    for (size_t k = 0; k < lines.size(); ++k) {
-      if (lines[k].get() != &texture) continue;
-      plates[k]->SetSize(width, height);
-      plates[k]->FillRect(WholeImage(*plates[k]), colour, false);
-    }
+  using Texture = std::unique_ptr<TDGTexture>;
+  const auto refillPlate = [&](const Texture& line, const Texture& plate, D3DCOLOR colour) {
+    if (line.get() != &texture) return;
+    plate->SetSize(width, height);
+    plate->FillRect(WholeImage(*plate), colour, false);
   };
-  refillPlate(texMeaningLine, texMeaningPlate, kMeaningPlate);
-  refillPlate(texReading, texReadingPlate, kReadingPlate);
-  refillPlate(texAnswer, texAnswerPlate, kAnswerPlate);
+  for (size_t k = 0; k < texMeaningLine.size(); ++k) refillPlate(texMeaningLine[k], texMeaningPlate[k], kMeaningPlate);
+  for (size_t r = 0; r < texReading.size(); ++r) {
+    refillPlate(texReading[r], texReadingPlate[r], kReadingPlate);
+    refillPlate(texAnswer[r], texAnswerPlate[r], kAnswerPlate);
+    refillPlate(texMessage[r], texMessagePlate[r], kPromptPlate);
+  }
+  refillPlate(texPromptNote, texPromptNotePlate, kPromptPlate);
   texture.SetSize(width, height);
   texture.FillRect(WholeImage(texture), 0x00000000, false);
   writer.DrawText(0, 0, texture, text);
@@ -86,22 +107,30 @@ std::u16string TForm1::FittingMeaningLine(std::u16string_view line) {
   if (DG.Direct3D() != nullptr && DG.Direct3D()->GetDeviceCaps(DG.Adapter(), DG.DeviceType(), &caps) == D3D_OK) {
     widest = caps.MaxTextureWidth;
   }
-  const auto fits = [&](std::size_t length) {
-    return static_cast<UINT>(writerSmall->TextWidth(Sjis(line.substr(0, length)))) + kTextMargin <= widest;
-  };
-  std::size_t low = 0, high = line.size();
-  if (fits(high)) return std::u16string(line);
-  while (high - low > 1) {
-    const std::size_t middle = low + (high - low) / 2;
-    (fits(middle) ? low : high) = middle;
-  }
-  return std::u16string(line.substr(0, low));
+  return FittingLine(line, *writerSmall, widest);
+}
+
+std::u16string TForm1::FittingLine(std::u16string_view line, TSXTextWriter& writer, UINT widest) {
+  const auto fits = [&](std::size_t length) { return LineWidth(writer, line.substr(0, length)) <= widest; };
+  return std::u16string(line.substr(0, LongestFitting(line.size(), fits)));
 }
 
 void TForm1::RenderMeaningLine(int k) { RenderText(*texMeaningLine[k], Sjis(meaningLine[k]), *writerSmall); }
 
 void TForm1::RenderCounter(TDGTexture& texture, std::u16string_view label, std::int32_t value) {
   RenderText(texture, Sjis(label) + std::to_string(value), *writerSmall);
+}
+
+// A long detail (a path, then the system's reason) loses its start: its end says most.
+void TForm1::ShowPromptNote(std::u16string_view lead, std::u16string_view detail) {
+  const auto widest = static_cast<UINT>(screenWidth);
+  const auto withEnd = [&](std::size_t length) {
+    return std::u16string(lead) + (length < detail.size() ? u"…" : u"") + std::u16string(detail.substr(detail.size() - length));
+  };
+  const std::size_t kept =
+      LongestFitting(detail.size(), [&](std::size_t length) { return LineWidth(*writerSmall, withEnd(length)) <= widest; });
+  promptNote = Sjis(withEnd(kept));
+  RenderText(*texPromptNote, promptNote, *writerSmall);
 }
 
 void TForm1::RenderMessages() {
@@ -153,7 +182,13 @@ void TForm1::CreateTextTextures() {
   RenderCounter(*texCombo, u"連続正解:", comboCount);
   texStage = NewTexture();
   RenderCounter(*texStage, u"STAGE ", stage);
-  for (auto& message : texMessage) message = NewTexture();
+  for (size_t r = 0; r < texMessage.size(); ++r) {
+    texMessagePlate[r] = NewTexture();
+    texMessage[r] = NewTexture();
+  }
+  texPromptNotePlate = NewTexture();
+  texPromptNote = NewTexture();
+  for (auto& line : texPageLine) line = NewTexture();
 }
 
 void TForm1::LoadPictures() {
@@ -178,6 +213,8 @@ void TForm1::LoadPictures() {
   texSosaHoho = LoadedPicture("SosaHoho.bmp");
   texTitle = LoadedPicture("Title.bmp");
   texRogo = LoadedPicture("rogo.bmp");
+  texPromptBand = LoadedPicture("PromptBand.bmp");
+  texPageBackdrop = LoadedPicture("PageBack.bmp");
 }
 
 // In the order start-up made them, last the ones it made last.
@@ -202,6 +239,11 @@ void TForm1::ReleaseTextures() {
                         &texBanner, &texSosaHoho, &texTitle, &texRogo, &texStage}) {
     texture->reset();
   }
+  for (auto* texture : {&texMessagePlate[0], &texMessagePlate[1], &texPromptNotePlate, &texPromptNote, &texPromptBand,
+                        &texPageBackdrop}) {
+    texture->reset();
+  }
+  for (auto& line : texPageLine) line.reset();
 }
 
 void TForm1::ApplyFontSetting() {

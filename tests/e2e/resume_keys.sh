@@ -6,11 +6,7 @@ set -euo pipefail
 game=$1
 source "$(dirname "$0")/x_session.sh"
 
-# A portable copy, so that the saves stay out of the build folder.
-mkdir -p "$work/game"
-cp "$game" "$work/game/kotobune"
-cp -r "$(dirname "$game")/data" "$work/game/data"
-rm -f "$work/game/data/record1.dat" "$work/game/data/tuika.ini"
+portable_copy "$game"
 record="$work/game/data/record1.dat"
 
 press() {

@@ -2,7 +2,7 @@
 # manager (without one a full-screen request does nothing; window_manager=none before
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
-# game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY,
+# game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY, portable_copy GAME,
 # wait_for_window_size WIDTHxHEIGHT WHAT,
 # and pids+=(PID) for anything to stop.
 # Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
@@ -68,7 +68,9 @@ def rgb(x, y):  # 640 x 480 coordinates, picture scaled by 1.5 from x = 160
     v = struct.unpack('<I', pixels[sy * bpl + sx * 4:sy * bpl + sx * 4 + 4])[0]
     return (v >> 16) & 255, (v >> 8) & 255, v & 255
 want = {'red': lambda r, g, b: r >= 200 and g <= 60 and b <= 60,  # the darkest red ball stays below
-        'blue': lambda r, g, b: b > 170 and r < 90 and g < 90}[kind]
+        'blue': lambda r, g, b: b > 170 and r < 90 and g < 90,
+        'heading': lambda r, g, b: r >= 230 and 200 <= g <= 245 and 100 <= b <= 170,  # a page's headings
+        'note': lambda r, g, b: r <= 60 and 40 <= g <= 100 and 110 <= b <= 170}[kind]  # ink above the prompts
 print(sum(want(*rgb(x, y)) for x in range(x0, x1) for y in range(y0, y1)))
 PY
 }
@@ -142,4 +144,13 @@ PY
     sleep 0.25
   done
   fail "the start prompt did not appear"
+}
+
+# A portable copy of GAME in $work/game (program $work/game/kotobune) without a record or
+# saved idioms: a first start, whose saves stay out of the build folder.
+portable_copy() {
+  mkdir -p "$work/game"
+  cp "$1" "$work/game/kotobune"
+  cp -r "$(dirname "$1")/data" "$work/game/data"
+  rm -f "$work/game/data/record1.dat" "$work/game/data/tuika.ini"
 }

@@ -8,13 +8,24 @@
 #include "game_fixture.h"
 #include "play_helpers.h"
 
-enum class Phase { Title, Play, Pause, SaveQuestion, ResumeQuestion, ResumedTitle, StageClear, GameOver, GameClear };
+enum class Phase {
+  Title,
+  Play,
+  Pause,
+  SaveQuestion,
+  ResumeQuestion,
+  ResumedTitle,
+  StageClear,
+  GameOver,
+  GameClear,
+  HelpPage
+};
 
 struct PhaseName {
   Phase phase;
   std::string_view name;
 };
-inline constexpr std::array<PhaseName, 9> kPhases{{{Phase::Title, "title"},
+inline constexpr std::array<PhaseName, 10> kPhases{{{Phase::Title, "title"},
                                                    {Phase::Play, "play"},
                                                    {Phase::Pause, "pause"},
                                                    {Phase::SaveQuestion, "save_question"},
@@ -22,7 +33,8 @@ inline constexpr std::array<PhaseName, 9> kPhases{{{Phase::Title, "title"},
                                                    {Phase::ResumedTitle, "resumed_title"},
                                                    {Phase::StageClear, "stage_clear"},
                                                    {Phase::GameOver, "game_over"},
-                                                   {Phase::GameClear, "game_clear"}}};
+                                                   {Phase::GameClear, "game_clear"},
+                                                   {Phase::HelpPage, "help_page"}}};
 
 // A game with its sound effects, driven by keys as the window delivers them.
 class KeyedGameTest : public GameTest {
@@ -143,6 +155,11 @@ class PhaseTest : public KeyedGameTest {
         for (int frame = 0; frame < 400 && !form->paradeStarted; ++frame) RunFrames(1);
         EXPECT_TRUE(form->paradeStarted);
         RunFrames(2);
+        break;
+      case Phase::HelpPage:
+        StartAtPrompt();
+        Press(VK_F1);  // taken in this frame's pumping: the page is drawn from the next
+        RunFrames(1);
         break;
     }
   }

@@ -186,6 +186,37 @@ TEST_F(ControlsEscape, NoClosesWithoutWritingAndKeepsAnEarlierSave) {
   EXPECT_EQ(folder.Read(kRecord), earlier);
 }
 
+// The question covers play, a Ctrl pause or a cleared stage; Escape again uncovers each as it
+// was, with the question's own time not counted.
+TEST_F(ControlsEscape, EscapeAgainGoesBackToWhatTheQuestionCovered) {
+  enum class Covered { Play, Pause, StageClear };
+  for (const Covered covered : {Covered::Play, Covered::Pause, Covered::StageClear}) {
+    SCOPED_TRACE(static_cast<int>(covered));
+    application.reset();
+    TForm1& game = StartPlaying();
+    if (covered == Covered::Pause) Press(VK_CONTROL);
+    if (covered == Covered::StageClear) {
+      game.clockRunning = false;
+      game.EndStage(headless::Now());
+    }
+    RunFrames(5);
+    const bool playing = game.playing, paused = game.paused, clockRunning = game.clockRunning;
+    const auto messages = game.messageText;
+    Press(VK_ESCAPE);
+    RunFrames(200);
+    const std::int32_t used = game.answerTime;
+    Press(VK_ESCAPE);
+    EXPECT_FALSE(application->Terminated());
+    EXPECT_EQ(game.playing, playing);
+    EXPECT_EQ(game.paused, paused);
+    EXPECT_EQ(game.clockRunning, clockRunning);
+    EXPECT_EQ(game.messageText, messages);
+    EXPECT_EQ(game.answerTime, used) << "the time behind the question is not counted";
+    Press(kKeyY);
+    EXPECT_FALSE(RecordWritten()) << "Y no longer answers a question";
+  }
+}
+
 using ControlsPause = ControlsTest;
 
 TEST_F(ControlsPause, CtrlStopsTheClockForThePauseAndResumesWhereItStopped) {
@@ -663,11 +694,74 @@ TEST_F(Keys, OtherKeysAreIgnored) {
   TForm1& game = StartPlaying();
   const bool playing = game.playing;
   const auto question = game.question;
-  for (const WORD key : {VK_RETURN, VK_MENU, VK_LEFT, WORD{'A'}, VK_F1}) Press(key);
+  for (const WORD key : {VK_RETURN, VK_MENU, VK_LEFT, WORD{'A'}, VK_F1, WORD{'H'}}) Press(key);
+  EXPECT_FALSE(game.IsPageOpen()) << "pages open from the title only";
   EXPECT_EQ(game.playing, playing);
   EXPECT_EQ(game.question, question);
   EXPECT_FALSE(game.paused || game.quitRequested);
   EXPECT_EQ(ActiveShots(), 0);
+}
+
+using HelpPage = ControlsTest;
+
+namespace {
+
+// What the title must find again when a page closes.
+struct TitleSnapshot {
+  std::vector<std::array<std::int32_t, 4>> balls;
+  std::int32_t sharkAngle, titleTicks, targetX, targetY;
+  std::array<std::string, 2> messages;
+  bool startPromptShown, musicOn;
+  bool operator==(const TitleSnapshot&) const = default;
+};
+
+TitleSnapshot Snapshot(const TForm1& game) {
+  std::vector<std::array<std::int32_t, 4>> balls;
+  for (const TGameObject& b : game.ball) balls.push_back({b.x, b.y, b.dx, b.dy});
+  return {balls,          game.sharkAngle, game.titleTicks, game.targetX, game.targetY, game.messageText,
+          game.startPromptShown, game.musicOn};
+}
+
+}  // namespace
+
+// The title waits underneath, whatever key closes the page: that key does nothing else.
+TEST_F(HelpPage, F1OrHOpensItOnTheTitleAndAnyKeyReturnsToTheTitleAsItWas) {
+  TForm1& game = Start();
+  RunFrames(30);  // music set up, the prompt still to come
+  struct Case {
+    WORD open, close;
+  };
+  for (const Case c : {Case{VK_F1, VK_ESCAPE}, Case{'H', VK_SHIFT}, Case{VK_F1, kKeyZ}, Case{'H', kKeyN}}) {
+    SCOPED_TRACE(c.close);
+    Press(c.open);
+    ASSERT_TRUE(game.IsPageOpen());
+    const TitleSnapshot before = Snapshot(game);
+    RunFrames(120);
+    Point(300, 300);
+    Click(mbMiddle, 300, 300);
+    Press(c.close);
+    EXPECT_FALSE(game.IsPageOpen());
+    EXPECT_TRUE(Snapshot(game) == before);
+    EXPECT_FALSE(application->Terminated());
+    EXPECT_TRUE(game.titlePhase);
+  }
+  RunFrames(100 - game.titleTicks);
+  EXPECT_TRUE(game.startPromptShown) << "the title goes on from where it waited";
+  Press(VK_F1);
+  Press(VK_SPACE);
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.playing);
+}
+
+TEST_F(HelpPage, FirstStartHintShowsOnTheTitleUntilPlayStarts) {
+  TForm1& game = StartAtPrompt();
+  EXPECT_TRUE(Shows(*game.texPromptNote, u"F1キーで遊び方が見られます。", *game.writerSmall));
+  EXPECT_FALSE(game.promptNote.empty());
+  Press(VK_SHIFT);
+  EXPECT_TRUE(game.promptNote.empty());
+
+  folder.Write(kRecord, SavedRound());
+  EXPECT_TRUE(Restart().promptNote.empty()) << "a player with a record has seen the game";
 }
 
 using Playthrough = ControlsTest;

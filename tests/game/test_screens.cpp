@@ -184,7 +184,9 @@ TEST_F(TitleScreen, PromptAndBallCharactersStandWhereTheFrameRoutinePutsThem) {
   std::vector<Placed> glyphs;
   for (size_t i = 0; i < 8; ++i) glyphs.push_back(place(*game.texBallChar[i], game.ball[i].x + 3, game.ball[i].y + 3));
   // What the frame draws after the ball characters, where it can reach them.
+  // The prompt's and the first start's note's plates hide what passes behind them.
   std::vector<Placed> afterGlyphs{place(*game.texTarget, game.targetX, game.targetY), centred(*game.texScore, 5),
+                                  centred(*game.texMessagePlate[0], 350), centred(*game.texPromptNotePlate, 326),
                                   prompt, title, rogo};
   if (game.sharkShown) afterGlyphs.push_back(place(*game.texShark, game.sharkX, game.sharkY));
   int black = 0, white = 0;

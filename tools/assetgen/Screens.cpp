@@ -150,8 +150,13 @@ void HudBoards(cairo_t* cr) {
 }
 
 // The prompts are red, or dark green after the game is cleared: a pale strip reads for both.
-void PromptBand(cairo_t* cr) {
+// The picture's top is the band's top edge line; the game places it.
+Picture PromptBand() {
   const layout::Box& band = layout::kPromptBand;
+  const layout::Box& picture = layout::kPromptBandPicture;
+  Canvas canvas(picture.right - picture.left, picture.bottom - picture.top);
+  cairo_t* cr = canvas.Cr();
+  cairo_translate(cr, -picture.left, -picture.top);
   cairo_pattern_t* pale = cairo_pattern_create_linear(0, band.top, 0, band.bottom);
   cairo_pattern_add_color_stop_rgb(pale, 0, 0.90, 0.95, 0.95);
   cairo_pattern_add_color_stop_rgb(pale, 0.5, 0.97, 0.99, 0.98);
@@ -167,6 +172,19 @@ void PromptBand(cairo_t* cr) {
     cairo_line_to(cr, band.right, y);
   }
   cairo_stroke(cr);
+  return {"PromptBand.bmp", canvas.Flatten(KeyColour::Black, kWaterMatte)};
+}
+
+// A new player should not have to guess what the bar at the bottom left is.
+void GaugeLabel(cairo_t* cr) {
+  const layout::Box& label = layout::kGaugeLabel;
+  SelectFont(cr, Face::Proportional, 13);
+  TextPathOnBaseline(cr, "サメの体力", label.left + 2, label.bottom - 4);
+  SetColour(cr, Rgb255(10, 14, 22));
+  cairo_set_line_width(cr, 3);
+  cairo_stroke_preserve(cr);
+  SetColour(cr, Rgb255(150, 255, 150));
+  cairo_fill(cr);
 }
 
 // Four sockets per answer row, where the picked balls come to rest.
@@ -225,7 +243,7 @@ Picture Background() {
   Water(canvas);
   LaneMarks(cr);
   PanelBackground(cr);
-  PromptBand(cr);
+  GaugeLabel(cr);
   HudBoards(cr);
   for (int i = 0; i < 2; ++i) {
     MeaningBoard(cr, i);
@@ -321,6 +339,28 @@ Picture HowToPlay() {
 
 }  // namespace
 
-std::vector<Picture> ScreenPictures() { return {Background(), HowToPlay()}; }
+// Behind every page: deep water and one board; the page's own lines carry all its text.
+Picture PageBackdrop() {
+  Canvas canvas(layout::kScreenWidth, layout::kScreenHeight);
+  cairo_t* cr = canvas.Cr();
+  cairo_pattern_t* deep = cairo_pattern_create_linear(0, 0, 0, layout::kScreenHeight);
+  cairo_pattern_add_color_stop_rgb(deep, 0, 0.10, 0.30, 0.50);
+  cairo_pattern_add_color_stop_rgb(deep, 1, 0.03, 0.10, 0.22);
+  cairo_set_source(cr, deep);
+  cairo_paint(cr);
+  cairo_pattern_destroy(deep);
+  SetColour(cr, Rgb255(120, 200, 240, 0.25));  // ripples in the margin
+  cairo_set_line_width(cr, 2);
+  for (int row = 0; row < 12; ++row) {
+    const double y = 8 + 40 * row;
+    cairo_move_to(cr, 0, y);
+    for (int i = 0; i < 32; ++i) cairo_rel_curve_to(cr, 5, -4, 15, 4, 20, 0);
+  }
+  cairo_stroke(cr);
+  Board(cr, layout::kPageBoard, Rgb255(12, 24, 48, 0.94), Rgb255(110, 170, 230));
+  return {"PageBack.bmp", canvas.Flatten(KeyColour::Black, kPanelMatte)};
+}
+
+std::vector<Picture> ScreenPictures() { return {Background(), HowToPlay(), PromptBand(), PageBackdrop()}; }
 
 }  // namespace assetgen

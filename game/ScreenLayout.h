@@ -32,8 +32,23 @@ constexpr Box kAnswerTrays[2] = {{476, 44, 620, 82}, {476, 179, 620, 217}};
 // Calm boards behind the score lines (top centre) and the counters (top left).
 constexpr Box kScoreBoard{232, 0, 408, 46};
 constexpr Box kCounterBoard{0, 0, 118, 68};
-// A pale strip behind the two prompt lines, so red and dark green both read.
+// A pale strip behind the two prompt lines, so red and dark green both read; a picture of
+// its own, drawn only while a prompt is shown. Each line also gets a plate, drawn over the
+// balls, so a ball passing behind a line never breaks it.
 constexpr Box kPromptBand{0, 346, 640, 404};
+constexpr Box kPromptBandPicture{0, 345, 640, 405};  // with its 2-pixel edge lines
+// One short note centred just above the band: the first start's hint, or why a save failed.
+constexpr int kPromptNoteTop = 326;
+
+// The life bar (gage.bmp) at the bottom left, and the label the background paints above it.
+constexpr int kGaugeLeft = 5, kGaugeTop = 450;
+constexpr Box kGaugeLabel{5, 430, 160, 448};
+
+// Pages cover the whole picture: one backdrop for every page, a board on it, and the page's
+// lines from the board's top, one step apart, headings in the large writer.
+constexpr Box kPageBoard{20, 14, 620, 466};
+constexpr int kPageTextLeft = 44, kPageTextTop = 34, kPageLineStep = 24;
+constexpr int kPageLineCount = 17;
 
 // The controls panel (SosaHoho.bmp) sits below the prompt band, at (480, 480 - height). The
 // title's logo lands on its top right corner, so its text keeps to the cells below.

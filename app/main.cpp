@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "Unit1.h"
@@ -10,7 +11,8 @@ constexpr const char* kHelp =
     "ことぶね: shoot the characters of two Japanese idioms in the right order.\n"
     "\n"
     "  --window      play in a window (Alt+Enter switches while playing)\n"
-    "  --fullscreen  play on the whole screen (the default)\n"
+    "  --fullscreen  play on the whole screen\n"
+    "  Without either, the game starts as it was last left (the whole screen at first).\n"
     "  --help        show this help and exit\n"
     "  --version     show the version and exit\n";
 
@@ -18,7 +20,7 @@ enum class Action { Play, Help, Version, Misuse };
 
 struct CommandLine {
   Action action = Action::Play;
-  platform::WindowMode mode = platform::WindowMode::FullScreen;
+  std::optional<platform::WindowMode> mode{};  // else the mode last played in
 };
 
 CommandLine Parse(int argc, char** argv) {
@@ -39,11 +41,11 @@ CommandLine Parse(int argc, char** argv) {
   return line;
 }
 
-int Play(platform::WindowMode mode) {
+int Play(std::optional<platform::WindowMode> mode) {
   try {
     TApplication Application;
     Application.Initialize();
-    platform::SetWindowMode(mode);
+    if (mode) platform::SetWindowMode(*mode);
     Application.Title = Sjis(u"ことぶね");
     Application.CreateForm<TForm1>();
     Application.Run();

@@ -5,9 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "backend.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
 #include "platform/ini.h"
 
 #if defined(__SSE2__)
@@ -79,8 +76,7 @@ std::optional<PresentPath> PathFromXExtensions(const std::vector<std::string>& e
 }
 
 ScaleMode ScaleModeSetting() {
-  const std::string exeDirectory = ExtractFilePath(Utf8ToCp932Lossy(backend::ExeNameUtf8()));
-  const std::string name = GetPrivateProfileStringA("Display", "Scale", "sharp", exeDirectory + "data\\settei.ini");
+  const std::string name = GetPrivateProfileStringA("Display", "Scale", "sharp", SettingsFile());
   return ParseScaleMode(name).value_or(ScaleMode::Sharp);
 }
 

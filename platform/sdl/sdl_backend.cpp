@@ -28,6 +28,8 @@ struct Display {
   std::string videoError;
   bool fullScreen = false;  // as the game asked; the player may prefer a window
   bool playerWantsWindow = false;
+  bool modeChosen = false;  // on the command line; otherwise the mode last played in
+  std::optional<platform::present::Size> windowSize;  // the player's window, kept for the next start
   int modeWidth = 0, modeHeight = 0;
   int cursorCount = 0;
   bool deviceLost = false;
@@ -85,12 +87,20 @@ platform::present::Point PicturePoint(int x, int y) {
   return display.presenter ? display.presenter->PictureFromWindow(x, y) : platform::present::Point{x, y};
 }
 
-// A window of the picture at twice its size, or the largest whole multiple that fits.
-int WindowScale(SDL_Window* window, int width, int height) {
+// The size the player's window last had, within the screen; else the picture at twice its
+// size, or the largest whole multiple that fits.
+platform::present::Size PlayerWindowSize(const Display& display) {
   constexpr int kPreferredScale = 2;
+  const int width = display.modeWidth, height = display.modeHeight;
   SDL_Rect usable{};
-  if (SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &usable) != 0) return 1;
-  return std::clamp(std::min(usable.w / width, usable.h / height), 1, kPreferredScale);
+  if (SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(display.window), 0), &usable) != 0) {
+    return display.windowSize.value_or(platform::present::Size{width, height});
+  }
+  if (display.windowSize) {
+    return {std::min(display.windowSize->width, usable.w), std::min(display.windowSize->height, usable.h)};
+  }
+  const int scale = std::clamp(std::min(usable.w / width, usable.h / height), 1, kPreferredScale);
+  return {scale * width, scale * height};
 }
 
 // The game's full screen becomes a window when the player asks for one; the presenter
@@ -100,12 +110,28 @@ void ApplyWindowMode(Display& display) {
   const bool coverScreen = display.fullScreen && !display.playerWantsWindow;
   SDL_SetWindowFullscreen(display.window, coverScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
   if (!coverScreen) {
-    const int scale = display.fullScreen ? WindowScale(display.window, display.modeWidth, display.modeHeight) : 1;
-    SDL_SetWindowSize(display.window, scale * display.modeWidth, scale * display.modeHeight);
+    const platform::present::Size size =
+        display.fullScreen ? PlayerWindowSize(display) : platform::present::Size{display.modeWidth, display.modeHeight};
+    // A full screen that had to be a plain window left it without a frame.
+    SDL_SetWindowBordered(display.window, SDL_TRUE);
+    SDL_SetWindowSize(display.window, size.width, size.height);
     SDL_SetWindowPosition(display.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
   }
   display.presenter->SetPictureSize({display.modeWidth, display.modeHeight});
   display.presenter->WindowResized();
+}
+
+// Sizes the player gives the window, by dragging or maximising, are kept.
+void WindowSizeChanged(Display& display, int width, int height) {
+  if (display.presenter) display.presenter->WindowResized();
+  const bool playersWindow = display.fullScreen && display.playerWantsWindow &&
+                             (SDL_GetWindowFlags(display.window) & SDL_WINDOW_FULLSCREEN) == 0;
+  if (playersWindow) display.windowSize = platform::present::Size{width, height};
+}
+
+void KeepWindowSetting(const Display& display) {
+  const std::string error = platform::present::SaveWindowSetting({display.playerWantsWindow, display.windowSize});
+  if (!error.empty()) std::fprintf(stderr, "ことぶね: the window's size and mode are not kept: %s\n", error.c_str());
 }
 
 bool IsAltEnter(const SDL_KeyboardEvent& key) {
@@ -121,8 +147,8 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
       return Message{Kind::Close};
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) return Message{Kind::Close};
-      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && TheDisplay().presenter) {
-        TheDisplay().presenter->WindowResized();
+      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        WindowSizeChanged(TheDisplay(), event.window.data1, event.window.data2);
       }
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST || event.window.event == SDL_WINDOWEVENT_MINIMIZED) {
         return Message{Kind::Deactivate};
@@ -199,10 +225,14 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
                          "). Run ことぶね in a desktop session, with DISPLAY or WAYLAND_DISPLAY set.");
   }
   display.window = SDL_CreateWindow(std::string(titleUtf8).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                    clientWidth, clientHeight, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags());
+                                    clientWidth, clientHeight,
+                                    SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | WindowPresenter::WindowFlags());
   if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
   display.presenter = std::make_unique<WindowPresenter>(display.window, platform::present::ScaleModeSetting(),
                                                         platform::present::Size{clientWidth, clientHeight});
+  const platform::present::WindowSetting saved = platform::present::SavedWindowSetting();
+  if (!display.modeChosen) display.playerWantsWindow = saved.windowed.value_or(false);
+  display.windowSize = saved.size;
 }
 
 void CloseWindow() {
@@ -211,7 +241,10 @@ void CloseWindow() {
     std::fprintf(stderr, "ことぶね: %s\n", display.stats->Summary(display.presenter->Description()).c_str());
   }
   display.presenter.reset();
-  if (display.window != nullptr) SDL_DestroyWindow(display.window);
+  if (display.window != nullptr) {
+    KeepWindowSetting(display);
+    SDL_DestroyWindow(display.window);
+  }
   display.window = nullptr;
 }
 
@@ -257,7 +290,10 @@ void SetDisplayMode(bool fullScreen, int width, int height) {
   ApplyWindowMode(display);
 }
 
-void SetWindowMode(WindowMode mode) { TheDisplay().playerWantsWindow = mode == WindowMode::Window; }
+void SetWindowMode(WindowMode mode) {
+  TheDisplay().playerWantsWindow = mode == WindowMode::Window;
+  TheDisplay().modeChosen = true;
+}
 
 int DisplayWidth() {
   const Display& display = TheDisplay();

@@ -6,6 +6,7 @@
 #include <SDL_syswm.h>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -173,8 +174,8 @@ platform::present::Point WindowPresenter::PictureFromWindow(int x, int y) const 
 }
 
 // Without a window manager a full-screen request does nothing, yet SDL takes the desktop's
-// size for the window's and draws a cropped corner of the picture. Asking for a window of
-// the size it has makes SDL's size the real one.
+// size for the window's and draws a cropped corner of the picture. Nothing then stops a
+// plain window from covering the screen itself.
 void WindowPresenter::LeaveUngrantedFullScreen() {
   if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) == 0) return;
   Size believed;
@@ -188,9 +189,15 @@ void WindowPresenter::LeaveUngrantedFullScreen() {
   if (mismatchSince_ == 0) mismatchSince_ = now;
   if (now - mismatchSince_ < kUngrantedMilliseconds) return;
   mismatchSince_ = 0;
-  std::fprintf(stderr, "ことぶね: the window manager did not make the window full screen; playing in the window\n");
+  SDL_Rect screen{};
+  if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window_), 0), &screen) != 0) {
+    screen = {0, 0, real.width, real.height};
+  }
+  std::fprintf(stderr, "ことぶね: the window manager did not make the window full screen; covering the screen with a plain window\n");
   SDL_SetWindowFullscreen(window_, 0);
-  SDL_SetWindowSize(window_, real.width, real.height);
+  SDL_SetWindowBordered(window_, SDL_FALSE);
+  SDL_SetWindowPosition(window_, screen.x, screen.y);
+  SDL_SetWindowSize(window_, screen.w, screen.h);
   WindowResized();
 }
 

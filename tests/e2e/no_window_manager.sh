@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Without a window manager the full-screen request is ignored and the window keeps its first
-# size: the whole picture is drawn inside it, letterboxed, and matches the headless frame of
-# the title screen wherever that screen stands still.
+# Without a window manager the full-screen request is ignored, so the game covers the screen
+# with a plain window of its own: the whole picture is drawn on it, letterboxed, and matches
+# the headless frame of the title screen wherever that screen stands still.
 # Usage: no_window_manager.sh GAME GOLDEN_TITLE_PNG
 set -euo pipefail
 game=$1
@@ -65,11 +65,11 @@ def read_xwd(path):
 
 screen, picture = read_xwd(sys.argv[1]), read_png(sys.argv[2])
 left, top, width, height = map(int, sys.argv[3:7])
-assert (width, height) == (632, 477), ('the window changed size', width, height)
-# The picture keeps its shape: 632 x 474 from one row down.
-scale = 632 / 640
+assert (left, top, width, height) == (0, 0, 1280, 720), ('the window does not cover the screen', left, top, width, height)
+# The picture keeps its shape: 960 x 720 from x = 160.
+scale = 720 / 480
 def shown(x, y):
-    return screen(left + int((x + 0.5) * scale), top + 1 + int((y + 0.5) * scale))
+    return screen(160 + int((x + 0.5) * scale), int((y + 0.5) * scale))
 # The side panel's boxes and clock and the gauge under the pool stand still on the title.
 regions = [(490, 10, 630, 330), (5, 448, 165, 468)]
 total = count = 0

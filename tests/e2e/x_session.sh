@@ -2,8 +2,8 @@
 # manager (without one a full-screen request does nothing; window_manager=none before
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
-# game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY, portable_copy GAME,
-# wait_for_window_size WIDTHxHEIGHT WHAT,
+# game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY,
+# wait_for_window_size WIDTHxHEIGHT WHAT, portable_copy PROGRAM (sets $game),
 # and pids+=(PID) for anything to stop.
 # Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
 work=$(mktemp -d)
@@ -146,11 +146,12 @@ PY
   fail "the start prompt did not appear"
 }
 
-# A portable copy of GAME in $work/game (program $work/game/kotobune) without a record or
-# saved idioms: a first start, whose saves stay out of the build folder.
+# A portable copy of the game in $work/game without the player's files, so that what it
+# saves stays out of the build folder; $game then names the copy.
 portable_copy() {
   mkdir -p "$work/game"
   cp "$1" "$work/game/kotobune"
   cp -r "$(dirname "$1")/data" "$work/game/data"
-  rm -f "$work/game/data/record1.dat" "$work/game/data/tuika.ini"
+  rm -f "$work/game/data/record1.dat" "$work/game/data/tuika.ini" "$work/game/data/settei.ini"
+  game="$work/game/kotobune"
 }

@@ -12,6 +12,7 @@
 #include "platform/frame_stats.h"
 #include "platform/headless.h"
 #include "platform/present.h"
+#include "support/file_faults.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -263,6 +264,35 @@ TEST(ScaleSetting, ReadFromTheDisplaySectionWithSharpByDefault) {
   EXPECT_EQ(ScaleModeSetting(), ScaleMode::Stretch);
   folder.Write("data/settei.ini", "[Display]\r\nScale=blurry\r\n");
   EXPECT_EQ(ScaleModeSetting(), ScaleMode::Sharp);
+  headless::Reset();
+}
+
+// Written at every exit, so it must leave the player's lines alone and write nothing new
+// when nothing changed (a read-only settings folder then costs nothing).
+TEST(ScaleSetting, WindowSettingChangesOnlyItsOwnKeys) {
+  headless::Reset();
+  TempFolder folder;
+  std::filesystem::create_directory(folder.Native("data"));
+  headless::SetExeName(folder.Native("kotobune"));
+  const std::string original = "; mine\r\n[BGM]\r\nSettei = 2 ; kept\r\n[Display]\r\nScale=whole\r\n\r\n[X]\r\nY=1";
+  folder.Write("data/settei.ini", original);
+  EXPECT_EQ(SavedWindowSetting(), WindowSetting{});
+  EXPECT_EQ(SaveWindowSetting({false, std::nullopt}), "");
+  EXPECT_EQ(folder.Read("data/settei.ini"), original);
+
+  EXPECT_EQ(SaveWindowSetting({true, Size{1000, 600}}), "");
+  EXPECT_EQ(folder.Read("data/settei.ini"), "; mine\r\n[BGM]\r\nSettei = 2 ; kept\r\n[Display]\r\nScale=whole\r\n"
+                                            "Window=1\r\nWindowWidth=1000\r\nWindowHeight=600\r\n\r\n[X]\r\nY=1");
+  EXPECT_EQ(SavedWindowSetting(), (WindowSetting{true, Size{1000, 600}}));
+  {
+    PermissionsEnforced enforced;
+    std::filesystem::permissions(folder.Native("data"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(SaveWindowSetting({true, Size{1000, 600}}), "");
+    EXPECT_NE(SaveWindowSetting({false, Size{1000, 600}}), "");
+    std::filesystem::permissions(folder.Native("data"), std::filesystem::perms::owner_all);
+  }
+  folder.Write("data/settei.ini", "[Display]\r\nWindow=yes\r\nWindowWidth=12\r\nWindowHeight=600\r\n");
+  EXPECT_EQ(SavedWindowSetting(), WindowSetting{});
   headless::Reset();
 }
 

@@ -16,7 +16,9 @@ namespace platform::present {
 enum class ScaleMode { Sharp, Whole, Stretch };
 
 std::optional<ScaleMode> ParseScaleMode(std::string_view name);
-// [Display] Scale in data\settei.ini beside the executable; sharp when absent or unknown.
+// data\settei.ini beside the executable, as the game names it.
+std::string SettingsFile();
+// [Display] Scale in the settings; sharp when absent or unknown.
 ScaleMode ScaleModeSetting();
 
 // The renderer's copy on a real GPU; our own scaler into the window's surface where the
@@ -46,6 +48,17 @@ struct Placement {
 };
 
 Placement Place(ScaleMode mode, Size picture, Size window);
+
+// How the player last left the game: in a window or on the whole screen, and the window's
+// size. Kept in [Display] of data\settei.ini (Window, WindowWidth, WindowHeight).
+struct WindowSetting {
+  std::optional<bool> windowed;
+  std::optional<Size> size;
+  bool operator==(const WindowSetting&) const = default;
+};
+WindowSetting SavedWindowSetting();
+// Writes the keys that differ, the rest of the file kept as it is; "" or the reason.
+std::string SaveWindowSetting(const WindowSetting& setting);
 
 struct Point {
   int x = 0, y = 0;

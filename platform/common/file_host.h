@@ -14,6 +14,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/files.h"
+
 namespace platform::host {
 
 // A C library file descriptor, closed with its owner.
@@ -52,6 +54,9 @@ std::optional<std::string> WriteTemporaryBeside(const std::string& target, std::
                                                 std::string& error);
 // Renames temporary over target. "" on success, else the reason naming target.
 std::string MoveIntoPlace(const std::string& temporary, const std::string& target);
+using MoveFunction = std::function<std::string(const std::string& temporary, const std::string& target)>;
+// ReplaceFiles with its renames made by `move`, so that a test can fail one part of the way.
+std::string ReplaceFiles(std::span<const FileReplacement> files, const MoveFunction& move);
 // Makes renames in folder durable where the host needs it.
 void SyncFolder(const std::string& folder);
 // Whether the process that wrote a temporary file has ended.

@@ -42,8 +42,8 @@ class PendingReplacement {
   PendingReplacement& operator=(const PendingReplacement&) = delete;
 
   const std::string& Target() const { return target_; }
-  std::string Commit() {
-    std::string error = platform::host::MoveIntoPlace(temporary_, target_);
+  std::string Commit(const platform::host::MoveFunction& move) {
+    std::string error = move(temporary_, target_);
     committed_ = error.empty();
     return error;
   }
@@ -112,11 +112,72 @@ std::unique_ptr<PendingReplacement> PrepareReplacement(const std::string& target
   return std::make_unique<PendingReplacement>(target, std::move(*temporary));
 }
 
+// What a target held before it was replaced, written aside beforehand, so that putting it
+// back takes a rename and no space on a disk that may be full.
+struct OldFile {
+  std::string target;
+  std::unique_ptr<PendingReplacement> copy;  // none when the target did not exist
+};
+
+bool KeepOldFile(const std::string& target, std::vector<OldFile>& old, std::string& error) {
+  const platform::FileContents contents = platform::ReadNativeFile(target, platform::kMediaFileLimit);
+  if (contents.missing) {
+    old.push_back({target, nullptr});
+    return true;
+  }
+  if (!contents.Read()) {
+    error = contents.error;
+    return false;
+  }
+  auto copy = PrepareReplacement(target, contents.bytes, error);
+  if (!copy) return false;
+  old.push_back({target, std::move(copy)});
+  return true;
+}
+
+// The files replaced before a later rename failed get their old content back; "" or what
+// could not be restored.
+std::string PutBack(std::span<OldFile> replaced, const platform::host::MoveFunction& move) {
+  std::string failures;
+  for (OldFile& file : replaced) {
+    std::string error;
+    if (file.copy) {
+      error = file.copy->Commit(move);
+    } else {
+      std::error_code removal;
+      fs::remove(platform::host::PathOfNative(file.target), removal);
+      if (removal) error = file.target + ": " + removal.message();
+    }
+    if (!error.empty()) failures += "; not restored: " + error;
+  }
+  return failures;
+}
+
 }  // namespace
 
 namespace platform {
 
 namespace host {
+
+std::string ReplaceFiles(std::span<const FileReplacement> files, const MoveFunction& move) {
+  std::vector<std::unique_ptr<PendingReplacement>> pending;
+  std::vector<OldFile> old;
+  for (const FileReplacement& file : files) {
+    std::string error;
+    const std::string target = NativePath(file.gamePath);
+    // Only a file among others can be left changed by a later failure.
+    if (files.size() > 1 && !KeepOldFile(target, old, error)) return error;
+    pending.push_back(PrepareReplacement(target, file.bytes, error));
+    if (!pending.back()) return error;
+  }
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    if (std::string error = pending[i]->Commit(move); !error.empty()) {
+      return error + PutBack(std::span(old).first(i), move);
+    }
+  }
+  for (auto& replacement : pending) SyncFolder(NativeFolderOf(replacement->Target()));
+  return {};
+}
 
 fs::path PathOfNative(std::string_view nativePath) {
   return fs::path(std::u8string(nativePath.begin(), nativePath.end()));
@@ -186,19 +247,7 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath
   return std::move(contents.bytes);
 }
 
-std::string ReplaceFiles(std::span<const FileReplacement> files) {
-  std::vector<std::unique_ptr<PendingReplacement>> pending;
-  for (const FileReplacement& file : files) {
-    std::string error;
-    pending.push_back(PrepareReplacement(NativePath(file.gamePath), file.bytes, error));
-    if (!pending.back()) return error;
-  }
-  for (auto& replacement : pending) {
-    if (std::string error = replacement->Commit(); !error.empty()) return error;
-  }
-  for (auto& replacement : pending) host::SyncFolder(NativeFolderOf(replacement->Target()));
-  return {};
-}
+std::string ReplaceFiles(std::span<const FileReplacement> files) { return host::ReplaceFiles(files, host::MoveIntoPlace); }
 
 bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
   const FileReplacement file{gamePath, bytes};

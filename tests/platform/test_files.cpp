@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "file_host.h"
 #include "platform/files.h"
 #include "support/temp_folder.h"
 
@@ -270,4 +271,26 @@ TEST(FilesReadWrite, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
   EXPECT_EQ(platform::ReplaceFiles(both), "");
   EXPECT_EQ(dir.Read("a.ini"), "new a");
   EXPECT_EQ(dir.Read("b.dat"), "new b");
+}
+
+// A rename refused part of the way (the folder taken away, a file locked on Windows): the
+// files already renamed get their old content back, a new one goes, no temporary stays.
+TEST(FilesReadWrite, ARenameFailingPartOfTheWayPutsTheEarlierFilesBack) {
+  TempFolder dir;
+  dir.Write("a.ini", "old a");
+  dir.Write("b.dat", "old b");
+  const std::string a = dir.Game("a.ini"), b = dir.Game("b.dat"), c = dir.Game("c.new");
+  const std::vector<std::uint8_t> newA = Bytes("new a"), newB = Bytes("new b"), newC = Bytes("new c");
+  const std::vector<platform::FileReplacement> files{{a, newA}, {c, newC}, {b, newB}};
+  for (const int failing : {1, 2}) {
+    int renames = 0;
+    const auto move = [&](const std::string& temporary, const std::string& target) {
+      return renames++ == failing ? target + ": refused" : platform::host::MoveIntoPlace(temporary, target);
+    };
+    const std::string error = platform::host::ReplaceFiles(files, move);
+    EXPECT_NE(error.find("refused"), std::string::npos) << failing << ": " << error;
+    EXPECT_EQ(dir.Read("a.ini"), "old a") << failing;
+    EXPECT_EQ(dir.Read("b.dat"), "old b") << failing;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Native()), {}), 2) << failing;
+  }
 }

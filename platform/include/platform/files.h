@@ -41,7 +41,8 @@ struct FileReplacement {
 };
 // Writes every file in full (temporary file beside it, fsync) before renaming any into
 // place, so a crash leaves either file old or new, and only the instant between two renames
-// can part them. "" on success, else the reason, naming the file; then nothing was replaced.
+// can part them. "" on success, else the reason, naming the file; then nothing was replaced:
+// when a rename fails, the files renamed before it get their old content back.
 std::string ReplaceFiles(std::span<const FileReplacement> files);
 bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes);
 

@@ -14,6 +14,7 @@ namespace {
 constexpr DWORD kFramePeriod = 25;
 constexpr std::int32_t kSleepMargin = 3;
 constexpr DWORD kParadeDelay = 6000;
+constexpr std::u16string_view kRecordUnreadableNotice = u"記録を読めないため、このゲームは保存できません。";
 constexpr DWORD clWhite = 0xFFFFFF;
 
 TFormSettings WindowResource() {
@@ -170,6 +171,8 @@ void TForm1::ShowStartPrompt() {
     messageText[1] = Sjis(u"はい・・・Yキー,いいえ・・・Nキー");
   } else {
     messageText[0] = Sjis(u"準備ができたらShiftキーを押してください。");
+    // Standard error has the reason; a player who started from the menu sees only this.
+    if (RecordIsKept()) messageText[1] = Sjis(kRecordUnreadableNotice);
     stage = 1;
     RenderCounter(*texStage, u"STAGE ", stage);
   }

@@ -29,9 +29,8 @@ TApplication::~TApplication() {
 void TApplication::Initialize() {
   platform::backend::Initialize();
   platform::Places places = platform::FindPlaces(platform::backend::ExeNameUtf8());
-  std::string problem;
-  if (!platform::PreparePlayerFolders(places, problem)) {
-    std::fprintf(stderr, "ことぶね: %s; nothing can be saved\n", problem.c_str());
+  for (const std::string& notice : platform::PreparePlayerFolders(places)) {
+    std::fprintf(stderr, "ことぶね: %s\n", notice.c_str());
   }
   platform::UsePlaces(std::move(places));
 }

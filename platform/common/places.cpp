@@ -119,23 +119,37 @@ Places ArrangePlaces(std::string_view exePathUtf8, std::string_view installedFro
 
 }  // namespace host
 
-bool PreparePlayerFolders(const Places& places, std::string& problem) {
-  if (places.Portable()) return true;
-  for (const std::string* folder : {&places.playerData, &places.playerConfig, &places.playerState}) {
+std::vector<std::string> PreparePlayerFolders(const Places& places) {
+  std::vector<std::string> notices;
+  if (places.Portable()) return notices;
+  const std::string record = places.playerData + std::string(kPlayerDataFiles[0]);
+  if (places.installed == places.program + std::string(kDataFolder) && !Exists(record)) {
+    std::string notice = "the folder " + places.installed + " beside the program is read-only, so your record is kept in " +
+                         places.playerData + " and your settings in " + places.playerConfig;
+    const std::string old = places.installed + std::string(kPlayerDataFiles[0]);
+    if (Exists(old)) notice += "; the record saved before is " + old + ": copy it there to keep it";
+    notices.push_back(std::move(notice));
+  }
+  const struct {
+    const std::string& folder;
+    const char* without;
+  } folders[] = {{places.playerData, "nothing can be saved"},
+                 {places.playerConfig, "the installed settings and idioms are used"},
+                 {places.playerState, "the logs go to standard error"}};
+  for (const auto& [folder, without] : folders) {
     std::error_code error;
-    fs::create_directories(PathOfNative(*folder), error);
-    if (!IsFolder(*folder)) {
-      problem = "cannot make the folder " + *folder + ": " + error.message();
-      return false;
-    }
+    fs::create_directories(PathOfNative(folder), error);
+    if (!IsFolder(folder)) notices.push_back("cannot make the folder " + folder + ": " + error.message() + "; " + without);
   }
   for (const auto& file : kEditableFiles) {
-    if (!CopyIfMissing(places.installed + std::string(file.sample), places.playerConfig + std::string(file.name),
-                       problem)) {
-      return false;
+    std::string problem;
+    if (!IsFolder(places.playerConfig) ||
+        CopyIfMissing(places.installed + std::string(file.sample), places.playerConfig + std::string(file.name), problem)) {
+      continue;
     }
+    notices.push_back(problem + "; the installed one is used");
   }
-  return true;
+  return notices;
 }
 
 void UsePlaces(Places places) { StoredPlaces() = std::move(places); }

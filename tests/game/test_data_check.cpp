@@ -64,8 +64,19 @@ TEST_F(GameDataCheck, DamagedArchiveOrWaveIsCalledDamaged) {
     EXPECT_NE(report.find("data.qda is damaged"), std::string::npos) << report;
   }
   std::filesystem::remove(folder.Native("data/shoot.wav"));
-  folder.Write("data/shoot.wav", "RIFX....WAVE");
-  EXPECT_NE(Report().find("shoot.wav is not a WAVE file"), std::string::npos);
+  using namespace std::string_literals;
+  const struct {
+    std::string bytes, said;
+  } waves[] = {
+      {"RIFX....WAVE", "shoot.wav is not a WAVE file"},
+      {"RIFF\x16\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac"s, "shoot.wav is damaged (its format chunk"},
+      {"RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x44\xac\0\0\x88\x58\x01\0\x02\0\x10\0data\0\0\0\0"s,
+       "shoot.wav is damaged (it holds no sound)"},
+  };
+  for (const auto& wave : waves) {
+    folder.Write("data/shoot.wav", wave.bytes);
+    EXPECT_NE(Report().find(wave.said), std::string::npos) << wave.said;
+  }
 }
 
 }  // namespace

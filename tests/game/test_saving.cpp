@@ -238,6 +238,14 @@ TEST_F(SavePair, StartUpFinishesASaveCutShortBetweenItsRenamesAndOnlySuchASave) 
   Start();
   EXPECT_EQ(folder.Read(kSavedIdioms), firstIdioms);
   EXPECT_FALSE(std::filesystem::exists(folder.Native(leftover)));
+  application.reset();
+
+  // Idioms that are not the record's, and the leftover of another record's save: the
+  // leftover is not taken for the missing half.
+  folder.Write(kSavedIdioms, "[0]\r\nJukugo=x\r\n");
+  folder.Write(leftover, secondIdioms);
+  Start();
+  EXPECT_EQ(folder.Read(kSavedIdioms), "[0]\r\nJukugo=x\r\n");
 }
 
 using RecordKept = SavingTest;
@@ -255,6 +263,9 @@ TEST_F(RecordKept, AnUnreadableRecordIsNeverOverwritten) {
   }
   EXPECT_THAT(said, HasSubstr("record1.dat"));
   EXPECT_THAT(said, HasSubstr(std::strerror(EACCES)));
+  form->titleTicks = 99;
+  RunFrames(1);
+  EXPECT_THAT(form->messageText[1], HasSubstr(Sjis(u"記録を読めない"))) << "the title says it too";
   TForm1& game = AskToQuit();
   EXPECT_THAT(AnswerYes(), HasSubstr("record1.dat"));
   EXPECT_FALSE(Closed());

@@ -49,8 +49,7 @@ class PlacesTest : public ::testing::Test {
   platform::Places Find() const { return platform::FindPlaces(Exe(), environment, kInstalledFromProgram); }
   platform::Places Install() {
     platform::Places places = Find();
-    std::string problem;
-    EXPECT_TRUE(platform::PreparePlayerFolders(places, problem)) << problem;
+    EXPECT_EQ(platform::PreparePlayerFolders(places), std::vector<std::string>{});
     platform::UsePlaces(places);
     return places;
   }
@@ -92,12 +91,22 @@ TEST_F(PlacesTest, InstalledThePlayersFoldersFollowXdgOrTheHomeDefaults) {
   EXPECT_EQ(places.playerState, root.Native("home/.local/state/kotobune/"));
 }
 
-TEST_F(PlacesTest, AReadOnlyDataFolderBesideTheProgramIsTheInstalledOne) {
+// Said until the player has a record of their own, with where the earlier one stays.
+TEST_F(PlacesTest, AReadOnlyDataFolderBesideTheProgramIsTheInstalledOneAndSaysSo) {
   fs::create_directory(root.Native("prefix/bin/data"));
+  root.Write("prefix/bin/data/record1.dat", "old record");
   ::chmod(root.Native("prefix/bin/data").c_str(), 0555);
   const platform::Places places = Find();
   ::chmod(root.Native("prefix/bin/data").c_str(), 0755);
   EXPECT_EQ(places.installed, root.Native("prefix/bin/data/"));
+  const std::vector<std::string> notices = platform::PreparePlayerFolders(places);
+  ASSERT_EQ(notices.size(), 1u);
+  for (const char* named : {"prefix/bin/data/ ", "home/.local/share/kotobune/", "home/.config/kotobune/",
+                            "prefix/bin/data/record1.dat"}) {
+    EXPECT_NE(notices[0].find(root.Native(named)), std::string::npos) << named << " in " << notices[0];
+  }
+  root.Write("home/.local/share/kotobune/record1.dat", "new record");
+  EXPECT_EQ(platform::PreparePlayerFolders(places), std::vector<std::string>{});
 }
 
 TEST_F(PlacesTest, FirstStartMakesThePlayersFoldersAndCopiesTheEditableFilesOnce) {
@@ -115,11 +124,23 @@ TEST_F(PlacesTest, FirstStartMakesThePlayersFoldersAndCopiesTheEditableFilesOnce
             (std::set<std::string>{"settei.ini", "追加問題.txt"}));
 }
 
-TEST_F(PlacesTest, AFolderThatCannotBeMadeIsReported) {
-  root.Write("home", "a file where the home folder should be");
-  std::string problem;
-  EXPECT_FALSE(platform::PreparePlayerFolders(Find(), problem));
-  EXPECT_NE(problem.find(root.Native("home/.local/share/kotobune")), std::string::npos) << problem;
+// Only the record's folder decides whether anything can be saved.
+TEST_F(PlacesTest, AFolderThatCannotBeMadeIsReportedWithWhatItCosts) {
+  fs::create_directory(root.Native("home"));
+  root.Write("home/.config", "a file where the settings folder should be");
+  std::vector<std::string> notices = platform::PreparePlayerFolders(Find());
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find(root.Native("home/.config/kotobune")), std::string::npos) << notices[0];
+  EXPECT_NE(notices[0].find("installed settings"), std::string::npos) << notices[0];
+
+  fs::remove(root.Native("home/.config"));
+  fs::remove_all(root.Native("home/.local"));
+  root.Write("home/.local", "a file where the data folder should be");
+  notices = platform::PreparePlayerFolders(Find());
+  ASSERT_EQ(notices.size(), 2u);
+  EXPECT_NE(notices[0].find(root.Native("home/.local/share/kotobune")), std::string::npos) << notices[0];
+  EXPECT_NE(notices[0].find("nothing can be saved"), std::string::npos) << notices[0];
+  EXPECT_NE(notices[1].find("standard error"), std::string::npos) << notices[1];
 }
 
 TEST_F(PlacesTest, InstalledNamesLandInThePlayersFoldersOrTheInstalledOne) {

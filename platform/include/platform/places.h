@@ -5,6 +5,7 @@
 // folder), every name stays where the game says.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -33,9 +34,10 @@ Places FindPlaces(std::string_view exePathUtf8, const PlayerEnvironment& environ
                   std::string_view installedFromProgram);
 Places FindPlaces(std::string_view exePathUtf8);  // this program's installed layout and environment
 
-// Makes the player's folders and copies the editable samples there when missing. False, with
-// the reason in `problem`, when a folder cannot be made; the game then runs without saving.
-bool PreparePlayerFolders(const Places& places, std::string& problem);
+// Makes the player's folders and copies the editable samples there when missing. One line
+// for each thing that could not be done, saying what the game does instead, and one when
+// a read-only data folder beside the program sends the player's files elsewhere.
+std::vector<std::string> PreparePlayerFolders(const Places& places);
 
 // NativePath maps through these from now on.
 void UsePlaces(Places places);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/audio.h"
@@ -92,6 +93,35 @@ TEST(AudioMixer, ALoudSumIsTurnedDownAsAWholeNeverClippedAndComesBack) {
   for (int block = 0; block < 30; ++block) mixer.Render(out.data(), 441);  // 0.3 s
   mixer.Render(out.data(), 441);
   EXPECT_FLOAT_EQ(out[0 * kChannels + 1], 0.4f) << "the gain is back to 1 once the effect is over";
+}
+
+// One loud instant on the right: the music on both sides goes down with it, and comes back
+// at the same pace over a quarter of a second.
+class ClickSource : public Source {
+ public:
+  void MixInto(float* mix, int frames) override {
+    if (frames > 0 && !played_) mix[1] += 1.6f;
+    played_ = true;
+  }
+
+ private:
+  bool played_ = false;
+};
+
+TEST(AudioMixer, OneGainForTheWholeMixRecoversOverAQuarterSecond) {
+  Mixer mixer;
+  ConstantSource music(0.4f);
+  ClickSource click;
+  mixer.Add(&music);
+  mixer.Add(&click);
+  std::vector<float> out(441 * 30 * kChannels);
+  mixer.Render(out.data(), 441 * 30);
+  const float lowest = platform::audio::kLimiterCeiling / 2.0f;
+  EXPECT_FLOAT_EQ(out[1], platform::audio::kLimiterCeiling);
+  for (const auto& [seconds, gain] : {std::pair{0.0, lowest}, {0.05, lowest + 0.2f}, {0.1, lowest + 0.4f}, {0.2, 1.0f}}) {
+    const auto frame = static_cast<std::size_t>(seconds * platform::audio::kSampleRate);
+    EXPECT_NEAR(out[frame * kChannels], 0.4f * gain, 1e-3f) << "left at " << seconds << " s";
+  }
 }
 
 TEST(AudioMixer, SourceAddedTwiceIsHeardOnceAndRemoveSilencesIt) {

@@ -96,3 +96,28 @@ TEST(Cp932, ThreadsConvertIndependently) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
+
+// Shift-JIS text of the same bytes must not pass for UTF-8: only well-formed sequences count.
+TEST(UserText, OnlyWellFormedMultiByteUtf8IsReadAsUtf8) {
+  const struct {
+    std::string_view bytes;
+    bool utf8;
+  } cases[] = {
+      {"plain", false},                      // ASCII: Shift-JIS, as the game writes
+      {"\x82\xa0\x82\xa2", false},           // あい in Shift-JIS
+      {"あい", true},
+      {"\xe0\xa0\x80", true},                // U+0800, the first three-byte character
+      {"\xe0\x80\x80", false},               // overlong three-byte forms
+      {"\xe0\x9f\xbf", false},
+      {"\xc0\xaf", false},                   // overlong two-byte form of '/'
+      {"\xed\xa0\x80", false},               // a surrogate
+      {"\xf0\x8f\xbf\xbf", false},           // overlong four-byte form
+      {"\xf4\x90\x80\x80", false},           // past U+10FFFF
+      {"\xe3\x81", false},                   // cut short
+      {"\xef\xbb\xbf" "plain", true},        // the byte-order mark decides
+  };
+  for (const auto& c : cases) {
+    const platform::UserText text = platform::ClassifyUserText(c.bytes);
+    EXPECT_EQ(text.utf8, c.utf8) << testing::PrintToString(std::string(c.bytes));
+  }
+}

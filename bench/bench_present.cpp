@@ -55,6 +55,7 @@ void BM_Present(benchmark::State& state) {
     const auto frame = GameLikeFrame();
     // The game's frame lies where its device draws: the picture surface, or a texture.
     SDL_Texture* picture = nullptr;
+    presenter.Renderer();
     if (SDL_Surface* memory = presenter.PictureSurface()) {
       for (int y = 0; y < 480; ++y) {
         std::copy_n(&frame[static_cast<size_t>(y) * 640], 640, static_cast<std::uint32_t*>(memory->pixels) + y * memory->pitch / 4);

@@ -37,6 +37,8 @@ std::optional<Message> NextMessage(int waitMicroseconds);
 
 // The graphics device draws with this renderer into a picture of the back-buffer size.
 SDL_Renderer* Renderer();
+// Its name, known without making it.
+std::string RendererName();
 void SetDisplayMode(bool fullScreen, int width, int height);
 // The player's choice, applied whenever the game asks for full screen.
 void SetWindowMode(WindowMode mode);

@@ -95,8 +95,8 @@ class Direct3D final : public IDirect3D9 {
   HRESULT GetAdapterIdentifier(UINT adapter, DWORD, D3DADAPTER_IDENTIFIER9* identifier) override {
     if (adapter != 0 || identifier == nullptr) return D3DERR_INVALIDCALL;
     *identifier = {};
-    SDL_RendererInfo info{};
-    const char* renderer = SDL_GetRendererInfo(backend::Renderer(), &info) == 0 ? info.name : "none";
+    const std::string name = backend::RendererName();
+    const char* renderer = name.c_str();
     std::snprintf(identifier->Driver, sizeof identifier->Driver, "sdl-%s", renderer);
     std::snprintf(identifier->Description, sizeof identifier->Description, "SDL 2D renderer (%s)", renderer);
     std::snprintf(identifier->DeviceName, sizeof identifier->DeviceName, "DISPLAY1");

@@ -236,6 +236,8 @@ std::optional<Message> NextMessage(int waitMicroseconds) {
   return message;
 }
 
+std::string RendererName() { return "software"; }
+
 SDL_Renderer* Renderer() {
   EnsureScreen(TheMachine());
   return TheMachine().renderer.get();

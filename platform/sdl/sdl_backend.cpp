@@ -272,6 +272,11 @@ std::optional<Message> NextMessage(int waitMicroseconds) {
   return std::nullopt;
 }
 
+std::string RendererName() {
+  const Display& display = TheDisplay();
+  return display.presenter ? display.presenter->RendererName() : "none";
+}
+
 SDL_Renderer* Renderer() {
   const Display& display = TheDisplay();
   return display.presenter ? display.presenter->Renderer() : nullptr;

@@ -98,11 +98,11 @@ WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode, Size pictur
     : window_(window), mode_(mode), picture_(picture) {
   const auto planned = PlannedPath();
   if (planned == PresentPath::Cpu) {
-    OpenCpuPath();
-  } else {
-    OpenRenderer(planned == PresentPath::Renderer);
+    path_ = PresentPath::Cpu;
+    return;
   }
-  if (renderer_ == nullptr) throw EPlatformError(std::string("cannot draw in the game window: ") + SDL_GetError());
+  OpenRenderer(planned == PresentPath::Renderer);
+  if (renderer_ == nullptr && path_ == PresentPath::Renderer) throw EPlatformError(std::string("cannot draw in the game window: ") + SDL_GetError());
 }
 
 WindowPresenter::~WindowPresenter() {
@@ -123,10 +123,20 @@ void WindowPresenter::OpenRenderer(bool forced) {
     renderer_ = nullptr;
     rendererName_.clear();
   }
-  if (!forced) return OpenCpuPath();
+  if (!forced) {
+    path_ = PresentPath::Cpu;
+    return;
+  }
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   rendererName_ = "software";
 }
+
+SDL_Renderer* WindowPresenter::Renderer() {
+  if (renderer_ == nullptr && path_ == PresentPath::Cpu) OpenCpuPath();
+  return renderer_;
+}
+
+std::string WindowPresenter::RendererName() const { return path_ == PresentPath::Cpu ? "software" : rendererName_; }
 
 void WindowPresenter::OpenCpuPath() {
   path_ = PresentPath::Cpu;

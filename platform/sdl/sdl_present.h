@@ -23,7 +23,10 @@ class WindowPresenter {
   WindowPresenter(const WindowPresenter&) = delete;
   WindowPresenter& operator=(const WindowPresenter&) = delete;
 
-  SDL_Renderer* Renderer() const { return renderer_; }
+  // On the CPU path made at the first call, for the picture size set by then: the device asks
+  // once it has named its back buffer, which may differ from the window's first size.
+  SDL_Renderer* Renderer();
+  std::string RendererName() const;
   // The CPU path's picture: the renderer draws straight into it. Null on the renderer path.
   SDL_Surface* PictureSurface() const { return offscreen_.get(); }
   platform::present::PresentPath Path() const { return path_; }

@@ -39,6 +39,7 @@ class SdlPresent : public ::testing::Test {
     std::vector<std::uint32_t> pixels(640 * 480);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 37 % 0xFFFFFF);
     // Drawn where the device would draw: the picture surface where there is one.
+    ASSERT_NE(presenter_->Renderer(), nullptr);
     if (SDL_Surface* memory = presenter_->PictureSurface()) {
       ASSERT_EQ(memory->w * memory->h, 640 * 480);
       for (int y = 0; y < 480; ++y) {

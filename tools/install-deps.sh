@@ -13,13 +13,13 @@ packages=(
   # run: a General MIDI soundfont and a Japanese font
   timgm6mb-soundfont fonts-ipafont-gothic
   # tests and benchmarks
-  googletest libgtest-dev libgmock-dev libbenchmark-dev lame sox
+  googletest libgtest-dev libgmock-dev libbenchmark-dev lame sox python3
   # the sanitized build and the fuzz targets: clang with its sanitizer and libFuzzer runtimes,
   # and llvm-symbolizer for readable reports
   clang-14 libclang-rt-14-dev llvm
   xvfb xauth openbox xdotool wmctrl x11-utils x11-apps
-  # installing: the desktop files' validators, the manual page's checker, the Debian package
-  desktop-file-utils appstream man-db dpkg-dev file
+  # installing: the desktop files' validators, the manual page's checker, the Debian package and its checker
+  desktop-file-utils appstream man-db dpkg-dev file lintian
 )
 # --windows: also the cross build (tools/build-windows.sh) and its tests under Wine.
 if [ "${1:-}" = --windows ]; then

@@ -71,12 +71,25 @@ bool CopyIfMissing(const std::string& from, const std::string& to, std::string& 
     problem = "cannot copy " + from + " to " + to + ": " + error.message();
     return false;
   }
+  // The installed sample may be read-only; the player's copy is there to be edited.
+  fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
   fs::create_hard_link(temporary, PathOfNative(to), error);
   const bool linked = !error || error == std::errc::file_exists;
   std::error_code ignored;
   fs::remove(temporary, ignored);
   if (!linked) problem = "cannot copy " + from + " to " + to + ": " + error.message();
   return linked;
+}
+
+// Every folder made for the player, parents included, is theirs alone, as the XDG rules ask.
+bool MakePrivateFolder(fs::path folder, std::error_code& error) {
+  if (!folder.has_filename()) folder = folder.parent_path();
+  if (fs::is_directory(folder, error)) return true;
+  const fs::path parent = folder.parent_path();
+  if (parent != folder && !parent.empty() && !MakePrivateFolder(parent, error)) return false;
+  if (!fs::create_directory(folder, error) && error) return false;
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+  return !error;
 }
 
 platform::Places& StoredPlaces() {
@@ -138,8 +151,9 @@ std::vector<std::string> PreparePlayerFolders(const Places& places) {
                  {places.playerState, "the logs go to standard error"}};
   for (const auto& [folder, without] : folders) {
     std::error_code error;
-    fs::create_directories(PathOfNative(folder), error);
-    if (!IsFolder(folder)) notices.push_back("cannot make the folder " + folder + ": " + error.message() + "; " + without);
+    if (!MakePrivateFolder(PathOfNative(folder), error) || !IsFolder(folder)) {
+      notices.push_back("cannot make the folder " + folder + ": " + error.message() + "; " + without);
+    }
   }
   for (const auto& file : kEditableFiles) {
     std::string problem;

@@ -14,6 +14,7 @@
 #include "backend.h"
 #include "platform/audio.h"
 #include "platform/frame_stats.h"
+#include "platform/places.h"
 #include "platform/timer.h"
 #include "sdl_keys.h"
 #include "sdl_present.h"
@@ -192,6 +193,16 @@ std::optional<platform::backend::Message> PollTranslated() {
   return std::nullopt;
 }
 
+// Docks and task switchers show this icon; a game without it still plays.
+void SetWindowIcon(SDL_Window* window) {
+  const platform::Places& places = platform::CurrentPlaces();
+  const std::string path = platform::PlacedPath(places, places.program + "data/kotobune.bmp");
+  SDL_Surface* icon = SDL_LoadBMP(path.c_str());
+  if (icon == nullptr) return;
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
+
 }  // namespace
 
 namespace platform::backend {
@@ -228,6 +239,7 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
                                     clientWidth, clientHeight,
                                     SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | WindowPresenter::WindowFlags());
   if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
+  SetWindowIcon(display.window);
   display.presenter = std::make_unique<WindowPresenter>(display.window, platform::present::ScaleModeSetting(),
                                                         platform::present::Size{clientWidth, clientHeight});
   const platform::present::WindowSetting saved = platform::present::SavedWindowSetting();

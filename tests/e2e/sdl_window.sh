@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a real X server with a window manager: it starts, covers the whole
-# screen with the 640 x 480 picture letterboxed, and ends cleanly when its window is closed.
+# screen with the 640 x 480 picture letterboxed, carries the class its menu entry names and
+# its own icon, and ends cleanly when its window is closed.
 set -euo pipefail
 game=$1
 source "$(dirname "$0")/x_session.sh"
@@ -11,6 +12,10 @@ pids+=($game_pid)
 
 timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
 wait_for_window_size 1280x720 "full screen"
+window=$(game_window)
+xprop -id "$window" WM_CLASS | grep -q ', "kotobune"$' || fail "the window's class is not kotobune: $(xprop -id "$window" WM_CLASS)"
+# grep reads xprop's whole drawing of the icon: stopping early would fail the pipe.
+xprop -id "$window" _NET_WM_ICON | grep 'Icon (64 x 64)' >/dev/null || fail "the window has no icon of its own"
 
 # Left bar, picture and right bar: the picture is 960 x 720 from x = 160. The title
 # screen is up once the music has been set up (half a second) and the prompt shown (2.5 s).

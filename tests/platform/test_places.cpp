@@ -110,9 +110,18 @@ TEST_F(PlacesTest, AReadOnlyDataFolderBesideTheProgramIsTheInstalledOneAndSaysSo
 }
 
 TEST_F(PlacesTest, FirstStartMakesThePlayersFoldersAndCopiesTheEditableFilesOnce) {
+  // Installed files are read-only; other players must not see into the player's folders.
+  for (const char* sample : {"prefix/share/kotobune/settei.ini.sample", "prefix/share/kotobune/追加問題.txt"}) {
+    fs::permissions(root.Native(sample), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
   Install();
-  EXPECT_TRUE(fs::is_directory(root.Native("home/.local/share/kotobune")));
-  EXPECT_TRUE(fs::is_directory(root.Native("home/.local/state/kotobune")));
+  for (const char* folder : {"home/.local", "home/.local/share", "home/.local/share/kotobune",
+                             "home/.local/state/kotobune", "home/.config/kotobune"}) {
+    EXPECT_EQ(fs::status(root.Native(folder)).permissions(), fs::perms::owner_all) << folder;
+  }
+  for (const char* copy : {"home/.config/kotobune/settei.ini", "home/.config/kotobune/追加問題.txt"}) {
+    EXPECT_NE(fs::status(root.Native(copy)).permissions() & fs::perms::owner_write, fs::perms::none) << copy;
+  }
   EXPECT_EQ(root.Read("home/.config/kotobune/settei.ini"), "[BGM]\r\nSettei=0\r\n");
   EXPECT_EQ(root.Read("home/.config/kotobune/追加問題.txt"), "sample idioms");
 

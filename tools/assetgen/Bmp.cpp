@@ -4,13 +4,10 @@
 #include <stdexcept>
 
 namespace assetgen {
-namespace {
 
 void Put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
-
-}  // namespace
 
 std::vector<std::uint8_t> EncodeBmp(const Image& image) {
   constexpr std::uint32_t kHeaders = 14 + 40;

@@ -19,6 +19,9 @@ struct Image {
   const Rgb& At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 
+// Appends the low `bytes` bytes of `value`, least significant first, as BMP and ICO store them.
+void Put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes);
+
 std::vector<std::uint8_t> EncodeBmp(const Image& image);
 void WriteBmp(const std::string& path, const Image& image);
 Image MirrorHorizontally(const Image& image);

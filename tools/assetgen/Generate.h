@@ -23,7 +23,8 @@ void GenerateMusic(const std::string& score, const std::string& midiPath, const 
 // UTF-8 text to Shift-JIS (code page 932) with CR LF line ends.
 void GenerateShiftJisText(const std::string& source, const std::string& target);
 
-// The desktop icon into OUT_DIR: kotobune.svg and kotobune-SIZE.png for 48, 64, 128 and 256.
+// The desktop icon into OUT_DIR: kotobune.svg, kotobune-SIZE.png for 48, 64, 128 and 256,
+// kotobune.ico for Windows and kotobune.bmp for the game's window.
 void GenerateIcon(const std::string& outDir);
 
 }  // namespace assetgen

@@ -1,12 +1,19 @@
 // The desktop icon: a ball carrying 言 floating in the pool, with the shark's fin circling it.
-// One drawing on a 256-unit square, written as SVG and as PNGs of the sizes desktops ask for.
+// One drawing on a 256-unit square, written as SVG and as PNGs of the sizes desktops ask for,
+// as a Windows icon, and as the BMP the game sets on its own window.
 #include <cairo-svg.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <fstream>
 #include <numbers>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "Bmp.h"
 
 #include "Canvas.h"
 #include "Generate.h"
@@ -16,6 +23,9 @@ namespace {
 
 constexpr double kDesign = 256;
 constexpr std::array<int, 4> kPngSizes{48, 64, 128, 256};
+// Windows picks the nearest: small in title bars and lists, large in Explorer's views.
+constexpr std::array<int, 4> kWindowsSizes{16, 32, 48, 256};
+constexpr int kWindowIconSize = 64;
 
 const Colour kDeepWater = Rgb255(18, 62, 128);
 const Colour kShallowWater = Rgb255(40, 150, 196);
@@ -106,21 +116,108 @@ void WriteSvg(const std::string& path) {
   if (status != CAIRO_STATUS_SUCCESS) throw std::runtime_error("cannot write " + path + ": " + cairo_status_to_string(status));
 }
 
-void WritePng(const std::string& path, int size) {
-  Canvas canvas(size, size);
-  cairo_scale(canvas.Cr(), size / kDesign, size / kDesign);
-  DrawIcon(canvas.Cr());
-  cairo_surface_flush(canvas.Surface());
-  if (cairo_surface_write_to_png(canvas.Surface(), path.c_str()) != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error("cannot write " + path);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+class IconCanvas {
+ public:
+  explicit IconCanvas(int size) : canvas_(size, size) {
+    cairo_scale(canvas_.Cr(), size / kDesign, size / kDesign);
+    DrawIcon(canvas_.Cr());
+    cairo_surface_flush(canvas_.Surface());
   }
+
+  std::vector<std::uint8_t> Png() const {
+    std::vector<std::uint8_t> bytes;
+    const auto append = [](void* closure, const unsigned char* data, unsigned int length) {
+      auto& out = *static_cast<std::vector<std::uint8_t>*>(closure);
+      out.insert(out.end(), data, data + length);
+      return CAIRO_STATUS_SUCCESS;
+    };
+    if (cairo_surface_write_to_png_stream(canvas_.Surface(), append, &bytes) != CAIRO_STATUS_SUCCESS) {
+      throw std::runtime_error("cannot encode the icon as PNG");
+    }
+    return bytes;
+  }
+
+  // 32 bits with straight alpha behind a V4 header, which carries the alpha mask.
+  std::vector<std::uint8_t> BmpWithAlpha() const {
+    constexpr std::uint32_t kHeaders = 14 + 108;
+    const int size = canvas_.Width();
+    const auto imageBytes = static_cast<std::uint32_t>(size * size * 4);
+    std::vector<std::uint8_t> out{'B', 'M'};
+    Put(out, kHeaders + imageBytes, 4);
+    Put(out, 0, 4);
+    Put(out, kHeaders, 4);
+    for (const std::uint32_t field : {108u, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size)}) {
+      Put(out, field, 4);
+    }
+    Put(out, 1, 2);
+    Put(out, 32, 2);
+    for (const std::uint32_t field : {3u /* BI_BITFIELDS */, imageBytes, 2835u, 2835u, 0u, 0u, 0x00FF0000u,
+                                      0x0000FF00u, 0x000000FFu, 0xFF000000u, 0x73524742u /* sRGB */}) {
+      Put(out, field, 4);
+    }
+    out.resize(kHeaders, 0);  // colour end points and gammas, unused for sRGB
+    const unsigned char* data = cairo_image_surface_get_data(canvas_.Surface());
+    const int stride = cairo_image_surface_get_stride(canvas_.Surface());
+    for (int y = size - 1; y >= 0; --y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+      for (int x = 0; x < size; ++x) Put(out, Unpremultiplied(row[x]), 4);
+    }
+    return out;
+  }
+
+ private:
+  // Cairo keeps colours multiplied by alpha; files keep them as they are.
+  static std::uint32_t Unpremultiplied(std::uint32_t pixel) {
+    const std::uint32_t alpha = pixel >> 24;
+    if (alpha == 0) return 0;
+    std::uint32_t result = alpha << 24;
+    for (const int shift : {16, 8, 0}) {
+      const std::uint32_t channel = (pixel >> shift) & 0xFF;
+      result |= std::min<std::uint32_t>(255, (channel * 255 + alpha / 2) / alpha) << shift;
+    }
+    return result;
+  }
+
+  Canvas canvas_;
+};
+
+// An ICO of PNG images, which Windows reads since Vista.
+std::vector<std::uint8_t> EncodeIco() {
+  std::vector<std::vector<std::uint8_t>> images;
+  for (const int size : kWindowsSizes) images.push_back(IconCanvas(size).Png());
+  std::vector<std::uint8_t> out;
+  Put(out, 0, 2);
+  Put(out, 1, 2);  // an icon, not a cursor
+  Put(out, static_cast<std::uint32_t>(images.size()), 2);
+  auto offset = static_cast<std::uint32_t>(6 + 16 * images.size());
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const int size = kWindowsSizes[i];
+    Put(out, size >= 256 ? 0 : static_cast<std::uint32_t>(size), 1);  // 0 stands for 256
+    Put(out, size >= 256 ? 0 : static_cast<std::uint32_t>(size), 1);
+    Put(out, 0, 2);  // no palette, reserved
+    Put(out, 1, 2);  // planes
+    Put(out, 32, 2);
+    Put(out, static_cast<std::uint32_t>(images[i].size()), 4);
+    Put(out, offset, 4);
+    offset += static_cast<std::uint32_t>(images[i].size());
+  }
+  for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());
+  return out;
 }
 
 }  // namespace
 
 void GenerateIcon(const std::string& outDir) {
   WriteSvg(outDir + "/kotobune.svg");
-  for (const int size : kPngSizes) WritePng(outDir + "/kotobune-" + std::to_string(size) + ".png", size);
+  for (const int size : kPngSizes) WriteBytes(outDir + "/kotobune-" + std::to_string(size) + ".png", IconCanvas(size).Png());
+  WriteBytes(outDir + "/kotobune.ico", EncodeIco());
+  WriteBytes(outDir + "/kotobune.bmp", IconCanvas(kWindowIconSize).BmpWithAlpha());
 }
 
 }  // namespace assetgen

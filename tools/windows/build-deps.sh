@@ -110,3 +110,6 @@ build_once() {
 }
 build_once sdl2 "$sdl_version"
 build_once mpg123 "$mpg123_version"
+# The source packages of the libraries the cache now holds, which the sources zip carries.
+printf '%s\n' "$prefix/src/libsdl2_${sdl_version#*:}.dsc" "$prefix/src/mpg123_${mpg123_version#*:}.dsc" \
+  >"$prefix/sources.txt"

@@ -180,6 +180,7 @@ struct GameState {
   std::string studyKept;
   std::string studyWriteFailure;  // the last one, said once
   bool practiceMode = false;      // missed idioms come up more often
+  std::vector<std::string> studyKeys;  // by dictionary index, made when practice first picks
 
   // The title before its prompt: the music is still being set up, no key starts play yet.
   bool IsBeforeStartPrompt() const { return titlePhase && !startPromptShown; }

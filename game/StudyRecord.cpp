@@ -171,8 +171,12 @@ void StudyRecord::Note(std::string_view idiom, std::string_view reading, std::st
   }
 }
 
-std::int32_t StudyRecord::MissesOf(std::string_view idiom, std::string_view reading) const {
-  const auto found = byKey_.find(Key(FieldText(idiom), FieldText(reading)));
+std::string StudyRecord::KeyOf(std::string_view idiom, std::string_view reading) {
+  return Key(FieldText(idiom), FieldText(reading));
+}
+
+std::int32_t StudyRecord::MissesOf(const std::string& key) const {
+  const auto found = byKey_.find(key);
   return found == byKey_.end() ? 0 : entries_[found->second].Missed();
 }
 

@@ -35,7 +35,9 @@ class StudyRecord {
 
   void Note(std::string_view idiom, std::string_view reading, std::string_view meaning, StudyOutcome outcome,
             std::string_view date);
-  std::int32_t MissesOf(std::string_view idiom, std::string_view reading) const;
+  // How an idiom is looked up; made once, it spares converting its texts at every look-up.
+  static std::string KeyOf(std::string_view idiom, std::string_view reading);
+  std::int32_t MissesOf(const std::string& key) const;
   const std::vector<StudyEntry>& Entries() const { return entries_; }
 
   // This session's idioms, its misses first, each group in the order met; with no session

@@ -131,7 +131,7 @@ class TForm1 : public TForm, public GameState {
   // unanswered when `countUnanswered`, else not at all (the stage ended first).
   void CloseStudyRound(bool countUnanswered);
   void WriteStudyRecord();
-  std::int32_t MissesOf(int index) const;
+  std::int32_t MissesOf(int index);
 
   // Screens: pictures and text as textures, drawn as sprites
   void LoadArchiveImage(TDGTexture& texture, const std::string& name);

@@ -97,6 +97,14 @@ void TForm1::WriteStudyRecord() {
   studyWriteFailure = std::move(failure);
 }
 
-std::int32_t TForm1::MissesOf(int index) const {
-  return studyRecord.MissesOf(Utf8(IdiomOf(index)), Utf8(ReadingOf(index)));
+// Idioms are only ever added, so a key list of the right length is up to date.
+std::int32_t TForm1::MissesOf(int index) {
+  const auto count = static_cast<std::size_t>(kBuiltinIdiomCount + extraCount);
+  if (studyKeys.size() != count) {
+    studyKeys.clear();
+    for (int i = 0; i < static_cast<int>(count); ++i) {
+      studyKeys.push_back(StudyRecord::KeyOf(Utf8(IdiomOf(i)), Utf8(ReadingOf(i))));
+    }
+  }
+  return studyRecord.MissesOf(studyKeys[static_cast<std::size_t>(index)]);
 }

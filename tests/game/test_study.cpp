@@ -32,8 +32,8 @@ TEST(StudyFile, KeepsWhatItWasGivenAndRefusesWhatItNeverWrites) {
   const auto again = Parsed(text);
   ASSERT_TRUE(again);
   EXPECT_EQ(again->Text(), text);
-  EXPECT_EQ(again->MissesOf("一期一会", "いちごいちえ"), 2);
-  EXPECT_EQ(again->MissesOf("一期一会", "いちごいちえい"), 0) << "another reading is another idiom";
+  EXPECT_EQ(again->MissesOf(StudyRecord::KeyOf("一期一会", "いちごいちえ")), 2);
+  EXPECT_EQ(again->MissesOf(StudyRecord::KeyOf("一期一会", "いちごいちえい")), 0) << "another reading is another idiom";
 
   const std::string good = "a\tb\tc\t3\t1\t1\t1\t2026-03-06";
   EXPECT_TRUE(Parsed(std::string(kHeader) + good + "\r\n")) << "a line end rewritten by an editor";

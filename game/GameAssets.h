@@ -25,6 +25,8 @@ inline constexpr std::array<std::string_view, 39> kArchivePictures{
 // The record (best score and saved game) and the user idioms of the saved round.
 inline constexpr const char* kRecordFile = "data\\record1.dat";
 inline constexpr const char* kSavedIdiomFile = "data\\tuika.ini";
+// The player's study record: every idiom asked, and how it went.
+inline constexpr const char* kStudyFile = "data\\study.tsv";
 
 // One plain line on standard error for each picture archive or sound effect the game could
 // not use, with the real path and what to do; nothing when all are sound.

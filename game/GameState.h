@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "StudyRecord.h"
 #include "platform/vbmp3.h"
 #include "platform/wintypes.h"
 
@@ -168,6 +169,18 @@ struct GameState {
     bool playing = false, paused = false, clockRunning = false;
     std::array<std::string, 2> messageText;
   } beforeSaveQuestion;
+
+  // Study record: the round's two questions are noted once each, as their outcome is known.
+  StudyRecord studyRecord;
+  bool studyRoundOpen = false;
+  std::array<bool, 2> studyNoted{};
+  bool studyUnsaved = false;
+  // Why a study file that could not be used was not set aside either; while set, nothing is
+  // written over it.
+  std::string studyKept;
+  std::string studyWriteFailure;  // the last one, said once
+  bool practiceMode = false;      // missed idioms come up more often
+  std::vector<std::string> studyKeys;  // by dictionary index, made when practice first picks
 
   // The title before its prompt: the music is still being set up, no key starts play yet.
   bool IsBeforeStartPrompt() const { return titlePhase && !startPromptShown; }

@@ -74,7 +74,9 @@ void TForm1::FormCreate() {
   LoadUserIdioms();
   LoadIdiomPacks();
   ApplyFontSetting();
+  ReadStudySettings();
   ReadRecord();
+  ReadStudyRecord();
   RenderText(*texBestScore, Sjis(u"最高得点:") + PadNumber(bestScore), *writerSmall);
   for (int i = 0; i < 8; ++i) {
     ballChar[i] = std::u16string(1, u"ことぶね"[i % 4]);
@@ -253,6 +255,7 @@ void TForm1::StartParade() {
 }
 
 void TForm1::FormClose(TCloseAction&) {
+  WriteStudyRecord();
   if (musicOn && !stageEnded && BgmIsMidi()) MediaPlayer1.Stop();
   if (BgmIsMidi()) MediaPlayer1.Close();
   vbmp3_free();

@@ -2,6 +2,7 @@
 // The game's one window: its components, its handlers and the whole game state.
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,6 +122,17 @@ class TForm1 : public TForm, public GameState {
   // data\record1.dat into recordBuffer, after finishing or clearing what a cut-short save left.
   void ReadRecord();
 
+  // Study record
+  void ReadStudyRecord();
+  void ReadStudySettings();
+  void OpenStudyRound();
+  void NoteStudy(int q, StudyOutcome outcome);
+  // Notes the questions not yet noted: one per row judged wrong as wrong, the rest as
+  // unanswered when `countUnanswered`, else not at all (the stage ended first).
+  void CloseStudyRound(bool countUnanswered);
+  void WriteStudyRecord();
+  std::int32_t MissesOf(int index);
+
   // Screens: pictures and text as textures, drawn as sprites
   void LoadArchiveImage(TDGTexture& texture, const std::string& name);
   void DrawSprite(TDGTexture& texture, std::int32_t x, std::int32_t y, std::uint32_t colour);
@@ -226,6 +238,10 @@ class TForm1 : public TForm, public GameState {
 
 // Shift-JIS form of a text written in the source.
 std::string Sjis(std::u16string_view text);
+
+// The study record in the data folder of the program in exeDir: empty when there is none;
+// nothing, and why in `fault`, when it cannot be read or is damaged.
+std::optional<StudyRecord> ReadStudyFile(const std::string& exeDir, std::string& fault);
 
 // n in decimal, zero-padded to six characters.
 std::string PadNumber(std::int32_t n);

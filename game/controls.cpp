@@ -103,6 +103,7 @@ bool TForm1::ShiftKey() {
   }
   if (gameOver || stageEnded) ContinueAfterStage();
   if (resumeState == 0 || resumeState == 2 || (resumeState == 1 && pickCount == 8)) {
+    CloseStudyRound(true);  // a round left unfinished
     ResetRound();
     NewRound();
     answerTime = 0;

@@ -287,8 +287,27 @@ int FirstAskedIndex(const GameState& game) { return game.builtinsAsked ? 0 : kBu
 int AskableCount(const GameState& game) { return kBuiltinIdiomCount - FirstAskedIndex(game) + game.extraCount; }
 int AskedCount(const GameState& game) { return (game.builtinsAsked ? game.builtinUsedCount : 0) + game.extraUsedCount; }
 
+// Unasked idioms only, each as likely as 1 + its misses (up to a ceiling, so that no
+// idiom crowds out the rest).
+int PickPractice(TForm1& game, int q) {
+  constexpr std::int32_t kMostExtraWeight = 9;
+  std::vector<std::int32_t> weights(static_cast<std::size_t>(kBuiltinIdiomCount + game.extraCount));
+  std::int32_t total = 0;
+  for (int x = FirstAskedIndex(game); x < static_cast<int>(weights.size()); ++x) {
+    const bool asked = x < kBuiltinIdiomCount ? game.builtinUsed[x] : game.extraUsed[x - kBuiltinIdiomCount];
+    weights[x] = asked ? 0 : 1 + std::min(game.MissesOf(x), kMostExtraWeight);
+    total += weights[x];
+  }
+  std::int32_t r = game.Random(total);
+  int x = 0;
+  while (r >= weights[x]) r -= weights[x++];
+  TakeIfUnasked(game, q, x);
+  return x;
+}
+
 // Every idiom, built-in or user, has the same chance.
 int PickUnasked(TForm1& game, int q) {
+  if (game.practiceMode) return PickPractice(game, q);
   int x;
   do {
     x = FirstAskedIndex(game) + game.Random(AskableCount(game));
@@ -359,6 +378,7 @@ void TForm1::NewRound() {
   for (int q = 0; q < 2; ++q) questionIndex[q] = PickUnasked(*this, q);
   DealCharacters(*this);
   SplitMeanings();
+  OpenStudyRound();
 }
 
 void TForm1::SplitMeanings() {

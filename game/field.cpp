@@ -472,6 +472,7 @@ void TForm1::Shoot() {
 // The game-over screen follows only from the flying explosion, so it always gets a slot:
 // the first free one, else slot 0.
 void TForm1::DestroyShark() {
+  CloseStudyRound(true);
   playing = false;
   clockRunning = false;
   sharkShown = false;

@@ -40,10 +40,12 @@ void TForm1::JudgeRow() {
     RestartAnswerClock(now);
   } else {
     RevealMissedIdioms();
+    CloseStudyRound(true);
   }
 }
 
 bool TForm1::JudgeCorrectRow(int r, int j, DWORD now) {
+  NoteStudy(j, StudyOutcome::Correct);
   MarkCorrectRow(r, j);
   const std::int32_t bonus = TimeBonus(answerTime);
   score += kCorrectPoints + bonus;
@@ -125,6 +127,7 @@ void TForm1::RenderReading(int r, int idiom) {
 void TForm1::RenderScore() { RenderText(*texScore, Sjis(u"得点:") + PadNumber(score), *writerSmall); }
 
 void TForm1::EndStage(DWORD now) {
+  CloseStudyRound(false);
   stageEnded = true;
   playing = false;
   StopMusicAtStageEnd();

@@ -442,4 +442,5 @@ void TForm1::LoadGame() {
   RenderCounter(*texCombo, u"連続正解:", comboCount);
   DrawGauge();
   RenderCounter(*texStage, u"STAGE ", stage);
+  if (pickCount < kRoundLength && !stageEnded) OpenStudyRound();
 }

@@ -35,11 +35,13 @@ void TApplication::Initialize() {
   platform::UsePlaces(std::move(places));
 }
 
+void platform::UseProgramPlaces() { UsePlaces(FindPlaces(backend::ExeNameUtf8())); }
+
+std::string platform::ProgramPath() { return Utf8ToCp932(backend::ExeNameUtf8()).value_or(std::string{}); }
+
 void platform::SetWindowMode(WindowMode mode) { backend::SetWindowMode(mode); }
 
-std::string TApplication::ExeName() const {
-  return platform::Utf8ToCp932(platform::backend::ExeNameUtf8()).value_or(std::string{});
-}
+std::string TApplication::ExeName() const { return platform::ProgramPath(); }
 
 void TApplication::AdoptMainForm(std::unique_ptr<TForm> form) {
   TForm& created = *form;

@@ -249,6 +249,31 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath
 
 std::string ReplaceFiles(std::span<const FileReplacement> files) { return host::ReplaceFiles(files, host::MoveIntoPlace); }
 
+std::string ReplaceNativeFile(const std::string& nativePath, std::span<const std::uint8_t> bytes) {
+  std::string error;
+  const auto pending = PrepareReplacement(nativePath, bytes, error);
+  if (!pending) return error;
+  if (error = pending->Commit(); !error.empty()) return error;
+  host::SyncFolder(NativeFolderOf(nativePath));
+  return {};
+}
+
+std::string SetAside(std::string_view gamePath, std::string& error) {
+  constexpr int kMostSetAside = 1000;
+  const std::string native = NativePath(gamePath);
+  for (int n = 1; n <= kMostSetAside; ++n) {
+    const std::string aside = native + ".damaged-" + std::to_string(n);
+    if (TypeOf(aside)) continue;
+    std::error_code renameError;
+    fs::rename(host::PathOfNative(native), host::PathOfNative(aside), renameError);
+    if (!renameError) return aside;
+    error = native + ": " + renameError.message();
+    return {};
+  }
+  error = native + ": " + std::to_string(kMostSetAside) + " damaged copies are already set aside";
+  return {};
+}
+
 bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
   const FileReplacement file{gamePath, bytes};
   return ReplaceFiles({&file, 1}).empty();

@@ -17,7 +17,7 @@ using platform::host::PathOfNative;
 constexpr std::string_view kDataFolder = "data/";
 
 // The player's own files, always in the player's folders.
-constexpr std::array<std::string_view, 2> kPlayerDataFiles{"record1.dat", "tuika.ini"};
+constexpr std::array<std::string_view, 3> kPlayerDataFiles{"record1.dat", "tuika.ini", "study.tsv"};
 // Files the player edits, copied from the installed samples on first start.
 struct EditableFile {
   std::string_view name, sample;

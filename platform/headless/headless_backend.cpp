@@ -32,6 +32,7 @@ struct Machine {
   std::int64_t audioFramesRendered = 0;
   std::vector<DWORD> sleeps;
   std::uint32_t seed = 12345;
+  std::string localDate = "2026-01-02";
   DWORD presentCost = 0;
   std::vector<DWORD> presentTimes;
   bool deviceLost = false;
@@ -130,6 +131,7 @@ void AdvanceTime(DWORD milliseconds) { Advance(TheMachine(), std::int64_t{millis
 void AdvanceMicroseconds(std::int64_t microseconds) { Advance(TheMachine(), microseconds); }
 const std::vector<DWORD>& Sleeps() { return TheMachine().sleeps; }
 void SetClockSeed(std::uint32_t seed) { TheMachine().seed = seed; }
+void SetLocalDate(std::string date) { TheMachine().localDate = std::move(date); }
 void SetPresentCost(DWORD milliseconds) { TheMachine().presentCost = milliseconds; }
 int FramesPresented() { return static_cast<int>(TheMachine().presentTimes.size()); }
 const std::vector<DWORD>& PresentTimes() { return TheMachine().presentTimes; }
@@ -324,3 +326,4 @@ void Sleep(DWORD milliseconds) {
 }
 
 std::uint32_t platform::ClockSeed() { return TheMachine().seed; }
+std::string platform::LocalDate() { return TheMachine().localDate; }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <string>
@@ -352,6 +353,14 @@ void ShowErrorMessage(std::string_view captionUtf8, std::string_view textUtf8) {
 }  // namespace platform::backend
 
 bool platform::audio::OutputAvailable() { return TheDisplay().audio != 0; }
+
+// One thread reads the calendar, so localtime's shared result is safe here.
+std::string platform::LocalDate() {
+  const std::time_t now = std::time(nullptr);
+  char date[16] = "0000-00-00";  // still a date should the calendar be unreadable
+  if (const std::tm* local = std::localtime(&now)) std::strftime(date, sizeof date, "%Y-%m-%d", local);
+  return date;
+}
 
 std::uint32_t platform::ClockSeed() {
   return static_cast<std::uint32_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^ std::random_device{}();

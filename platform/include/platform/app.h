@@ -47,6 +47,12 @@ namespace platform {
 // asks, or in a window of the picture's size times a whole factor.
 enum class WindowMode { FullScreen, Window };
 void SetWindowMode(WindowMode mode);
+
+// The program file's full path, Shift-JIS, as the game names files.
+std::string ProgramPath();
+// Where the game's names land, decided as TApplication::Initialize decides it, but without a
+// display and without making any folder: for a run that only reads the player's files.
+void UseProgramPlaces();
 }  // namespace platform
 
 class TApplication {

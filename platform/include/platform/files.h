@@ -45,6 +45,13 @@ struct FileReplacement {
 // when a rename fails, the files renamed before it get their old content back.
 std::string ReplaceFiles(std::span<const FileReplacement> files);
 bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes);
+// ReplaceFiles for one file named by a host path (UTF-8, '/'), such as one the player typed.
+std::string ReplaceNativeFile(const std::string& nativePath, std::span<const std::uint8_t> bytes);
+
+// Renames a file that cannot be used to the first free "NAME.damaged-N" beside it, so that a
+// new one can start while the old one stays for the player to look at. The new host path, or
+// "" (and why in error) when it could not be moved.
+std::string SetAside(std::string_view gamePath, std::string& error);
 
 // What a crash while writing left in the folder: our own hidden temporary files for name,
 // regular files only, from writers that have ended (game paths).

@@ -22,6 +22,7 @@ void AdvanceTime(DWORD milliseconds);
 void AdvanceMicroseconds(std::int64_t microseconds);
 const std::vector<DWORD>& Sleeps();
 void SetClockSeed(std::uint32_t seed);
+void SetLocalDate(std::string date);  // YYYY-MM-DD
 
 // Every Present costs this much virtual time (a slow frame).
 void SetPresentCost(DWORD milliseconds);

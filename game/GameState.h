@@ -126,6 +126,8 @@ struct GameState {
 
   // Music
   bool musicOn = false;
+  // 0..100, from [Sound] of settei.ini; 100 plays each as loud as it was made.
+  std::int32_t musicVolume = 100, effectsVolume = 100;
   std::string bgmPath;
   std::string musicFolder;
   bool shuffleMode = false;
@@ -168,6 +170,8 @@ struct GameState {
     bool playing = false, paused = false, clockRunning = false;
     std::array<std::string, 2> messageText;
   } beforeSaveQuestion;
+
+  std::string SettingsFile() const { return exeDir + "data\\settei.ini"; }
 
   // The title before its prompt: the music is still being set up, no key starts play yet.
   bool IsBeforeStartPrompt() const { return titlePhase && !startPromptShown; }

@@ -68,6 +68,7 @@ void TForm1::FormCreate() {
   CreateTextTextures();
   LoadPictures();
   LoadWaves();
+  ReadVolumeSettings();
   PlaceAnswerSlots();
   BuildBuiltinTable();
   LoadUserIdioms();

@@ -127,6 +127,8 @@ struct GameState {
 
   // Music
   bool musicOn = false;
+  // 0..100, from [Sound] of settei.ini; 100 plays each as loud as it was made.
+  std::int32_t musicVolume = 100, effectsVolume = 100;
   std::string bgmPath;
   std::string musicFolder;
   bool shuffleMode = false;
@@ -181,6 +183,7 @@ struct GameState {
   std::string studyWriteFailure;  // the last one, said once
   bool practiceMode = false;      // missed idioms come up more often
   std::vector<std::string> studyKeys;  // by dictionary index, made when practice first picks
+  std::string SettingsFile() const { return exeDir + "data\\settei.ini"; }
 
   // The title before its prompt: the music is still being set up, no key starts play yet.
   bool IsBeforeStartPrompt() const { return titlePhase && !startPromptShown; }

@@ -69,6 +69,7 @@ void TForm1::FormCreate() {
   CreateTextTextures();
   LoadPictures();
   LoadWaves();
+  ReadVolumeSettings();
   PlaceAnswerSlots();
   BuildBuiltinTable();
   LoadUserIdioms();

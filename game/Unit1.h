@@ -37,6 +37,7 @@ class TForm1 : public TForm, public GameState {
   void FormMouseMove(TShiftState Shift, int X, int Y) override;
   void FormMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void FormDeactivate() override;
+  void FormPadDown(TPadButton Button) override;
 
   void DriveFrame();
   void ResetRound();
@@ -187,6 +188,9 @@ class TForm1 : public TForm, public GameState {
   void NextShuffleTrack();
   void MusicMonitor();
   void ToggleMusic();
+  void ReadVolumeSettings();
+  // Hands musicVolume and effectsVolume to the mixer.
+  void ApplyVolumes();
   void StopMusicAtStageEnd();
   void RestartMusicAfterStage();
   void StartParade();
@@ -196,6 +200,8 @@ class TForm1 : public TForm, public GameState {
   // The lines the open page shows, as ShowPageLines rendered them.
   std::vector<PageLine> pageLines;
 
+  // The key a pad button stands for now; 0 for none.
+  WORD PadKey(TPadButton button) const;
   void EscapeKey();
   void ReturnFromSaveQuestion();
   bool ShiftKey();

@@ -31,6 +31,29 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
   if (Key == VK_SPACE && playing && targetShown) Shoot();
 }
 
+// A pad plays with the keys it stands for; at a yes/no question A and B answer it.
+void TForm1::FormPadDown(TPadButton Button) {
+  WORD key = PadKey(Button);
+  if (key != 0) FormKeyDown(key, 0);
+}
+
+WORD TForm1::PadKey(TPadButton button) const {
+  const bool yesOrNo = IsSaveQuestionOpen() || IsResumeQuestionOpen();
+  switch (button) {
+    case pbA: return yesOrNo ? kKeyY : VK_SPACE;
+    case pbB: return yesOrNo ? kKeyN : VK_ESCAPE;
+    case pbRightTrigger: return VK_SPACE;
+    case pbStart: return VK_SHIFT;
+    case pbBack: return VK_CONTROL;
+    case pbY: return kKeyZ;
+    case pbUp: return VK_UP;
+    case pbDown: return VK_DOWN;
+    case pbLeft: return VK_LEFT;
+    case pbRight: return VK_RIGHT;
+  }
+  return 0;
+}
+
 void TForm1::FormMouseMove(TShiftState, int X, int Y) {
   if (IsPageOpen()) return;
   const int half = screenHeight / 2;

@@ -1,9 +1,11 @@
 // Background music: chosen once at the title from data\settei.ini, then watched every idle pass.
+#include <algorithm>
 #include <cstring>
 
 #include "Unit1.h"
 #include "GameAssets.h"
 #include "platform/files.h"
+#include "platform/audio.h"
 #include "platform/ini.h"
 #include "platform/timer.h"
 #include "platform/vbmp3.h"
@@ -15,6 +17,12 @@ constexpr int kMidiPollInterval = 40;
 constexpr std::size_t kScanEntryLimit = 20000;
 constexpr int kScanDepthLimit = 12;
 constexpr std::size_t kScanEntriesBetweenMessages = 256;
+constexpr std::int32_t kFullVolume = 100;
+
+std::int32_t VolumeSetting(std::string_view key, const std::string& settings) {
+  const auto value = static_cast<std::int32_t>(GetPrivateProfileIntA("Sound", key, kFullVolume, settings));
+  return std::clamp(value, 0, kFullVolume);
+}
 
 bool HasExtension(const std::string& path, std::string_view extension) { return ExtractFileExt(path) == extension; }
 
@@ -29,7 +37,7 @@ std::int32_t Mp3LengthSeconds(const std::array<std::uint8_t, kVbmp3InfoSize>& in
 bool TForm1::BgmIsMidi() const { return HasExtension(bgmPath, ".mid"); }
 
 bool TForm1::MusicSetUp() {
-  const std::string settings = exeDir + "data\\settei.ini";
+  const std::string settings = SettingsFile();
   const std::string ownMusic = exeDir + std::string(kOwnMusic);
   if (FileExists(settings)) {
     switch (static_cast<std::int32_t>(GetPrivateProfileIntA("BGM", "Settei", 0, settings))) {
@@ -216,4 +224,16 @@ void TForm1::RestartMusicAfterStage() {
     vbmp3_stop();
   }
   if (stageEnded && resumeState != 1 && musicOn) StartCurrentTrack();
+}
+
+void TForm1::ReadVolumeSettings() {
+  musicVolume = VolumeSetting("MusicVolume", SettingsFile());
+  effectsVolume = VolumeSetting("EffectsVolume", SettingsFile());
+  ApplyVolumes();
+}
+
+void TForm1::ApplyVolumes() {
+  auto& mixer = platform::audio::Mixer::Instance();
+  mixer.SetVolume(platform::audio::Bus::Music, static_cast<float>(musicVolume) / kFullVolume);
+  mixer.SetVolume(platform::audio::Bus::Effects, static_cast<float>(effectsVolume) / kFullVolume);
 }

@@ -247,7 +247,7 @@ void TForm1::ReleaseTextures() {
 }
 
 void TForm1::ApplyFontSetting() {
-  const std::string settings = exeDir + "data\\settei.ini";
+  const std::string settings = SettingsFile();
   if (!FileExists(settings)) return;
   const std::string name = GetPrivateProfileStringA("Font", "Name", Sjis(u"ＭＳ Ｐゴシック"), settings);
   for (const std::string& face : InstalledFontFaces()) {

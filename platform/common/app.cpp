@@ -4,15 +4,55 @@
 #include <exception>
 
 #include "backend.h"
+#include "gamepad.h"
 #include "platform/codepage.h"
 #include "platform/places.h"
 #include "platform/tasks.h"
+#include "platform/timer.h"
 
 namespace {
 
 // An idle handler that asks to be called again is, after at most this wait for a message:
 // one tick of the 1 ms frame clock, which is all it waits for.
 constexpr int kIdleRecallMicroseconds = 1000;
+
+using Kind = platform::backend::Message::Kind;
+
+bool IsRawPadEvent(const platform::backend::Message& message) {
+  return message.kind == Kind::PadAttached || message.kind == Kind::PadRemoved || message.kind == Kind::PadButton ||
+         message.kind == Kind::PadAxis;
+}
+
+void Dispatch(TForm& form, const platform::backend::Message& message) {
+  switch (message.kind) {
+    case Kind::KeyDown: {
+      WORD key = message.key;
+      form.FormKeyDown(key, message.shift);
+      break;
+    }
+    case Kind::MouseDown:
+      form.FormMouseDown(message.button, message.shift, message.x, message.y);
+      break;
+    case Kind::MouseMove:
+      platform::gamepad::Pads::Instance().PointerMoved(message.x, message.y);
+      form.FormMouseMove(message.shift, message.x, message.y);
+      break;
+    case Kind::Close:
+      form.Close();
+      break;
+    case Kind::Deactivate:
+      form.FormDeactivate();
+      break;
+    case Kind::PadDown:
+      form.FormPadDown(static_cast<TPadButton>(message.key));
+      break;
+    case Kind::PadAttached:
+    case Kind::PadRemoved:
+    case Kind::PadButton:
+    case Kind::PadAxis:
+      break;  // translated before they reach a form
+  }
+}
 
 }  // namespace
 
@@ -89,31 +129,13 @@ void TApplication::Idle() {
 }
 
 bool TApplication::DispatchNextMessage(int waitMicroseconds) {
-  using Kind = platform::backend::Message::Kind;
   platform::RunPostedTasks();
-  const auto message = platform::backend::NextMessage(waitMicroseconds);
+  auto& pads = platform::gamepad::Pads::Instance();
+  auto message = pads.Drift(timeGetTime());
+  if (!message) message = platform::backend::NextMessage(waitMicroseconds);
   if (!message) return false;
-  if (!mainForm_) return true;
-  TForm& form = *mainForm_;
-  switch (message->kind) {
-    case Kind::KeyDown: {
-      WORD key = message->key;
-      form.FormKeyDown(key, message->shift);
-      break;
-    }
-    case Kind::MouseDown:
-      form.FormMouseDown(message->button, message->shift, message->x, message->y);
-      break;
-    case Kind::MouseMove:
-      form.FormMouseMove(message->shift, message->x, message->y);
-      break;
-    case Kind::Close:
-      form.Close();
-      break;
-    case Kind::Deactivate:
-      form.FormDeactivate();
-      break;
-  }
+  if (IsRawPadEvent(*message)) message = pads.Translate(*message);
+  if (message && mainForm_) Dispatch(*mainForm_, *message);
   return true;
 }
 

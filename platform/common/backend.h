@@ -12,12 +12,16 @@
 namespace platform::backend {
 
 struct Message {
-  enum class Kind { KeyDown, MouseDown, MouseMove, Close, Deactivate };
+  enum class Kind { KeyDown, MouseDown, MouseMove, Close, Deactivate, PadDown,
+                    // raw controller events, which gamepad::Pads turns into the kinds above
+                    PadAttached, PadRemoved, PadButton, PadAxis };
   Kind kind = Kind::KeyDown;
-  WORD key = 0;
+  WORD key = 0;  // a virtual key, a TPadButton, or the controller's own button or axis
   TShiftState shift = 0;
   TMouseButton button = mbLeft;
   int x = 0, y = 0;
+  std::int32_t pad = 0;  // which controller
+  int value = 0;         // an axis position, or 1 for a button pressed
 };
 
 void Initialize();

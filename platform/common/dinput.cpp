@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "backend_input.h"
+#include "gamepad.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -92,6 +93,10 @@ class MouseInput final : public RawInput {
     const input::MouseState mouse = input::ReadMouse();
     raw.axes = {mouse.dx, mouse.dy, mouse.dz};
     std::copy(mouse.buttons.begin(), mouse.buttons.end(), raw.buttons.begin());
+    // A pad turns the shark as the two mouse buttons do.
+    const auto& pads = platform::gamepad::Pads::Instance();
+    if (pads.TurningLeft()) raw.buttons[0] = 0x80;
+    if (pads.TurningRight()) raw.buttons[1] = 0x80;
     return true;
   }
 };

@@ -97,6 +97,7 @@ struct TMediaPlayer::Sequencer final : platform::audio::Source {
   void Rewind();
   bool Playing() const;
   void MixInto(float* mix, int frames) override;
+  platform::audio::Bus Output() const override { return platform::audio::Bus::Music; }
 
  private:
   explicit Sequencer(std::vector<std::uint8_t> file) : file_(std::move(file)) {}

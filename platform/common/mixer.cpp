@@ -36,8 +36,30 @@ void Mixer::Render(float* out, int frames) {
   const auto samples = static_cast<std::size_t>(frames) * kChannels;
   std::fill_n(out, samples, 0.0f);
   auto lock = Lock();
-  for (Source* source : sources_) source->MixInto(out, frames);
+  for (Source* source : sources_) {
+    const float volume = volumes_[static_cast<std::size_t>(source->Output())];
+    // At full volume the source adds straight into the sum, so the mix stays bit for bit
+    // what it was before volumes existed.
+    if (volume == 1.0f) {
+      source->MixInto(out, frames);
+    } else {
+      MixScaled(*source, volume, out, frames);
+    }
+  }
   Limit(out, frames);
+}
+
+void Mixer::SetVolume(Bus bus, float volume) {
+  auto lock = Lock();
+  volumes_[static_cast<std::size_t>(bus)] = std::clamp(volume, 0.0f, 1.0f);
+}
+
+// A silenced source still runs, so the music goes on where it would have been.
+void Mixer::MixScaled(Source& source, float volume, float* out, int frames) {
+  const auto samples = static_cast<std::size_t>(frames) * kChannels;
+  scratch_.assign(samples, 0.0f);
+  source.MixInto(scratch_.data(), frames);
+  for (std::size_t i = 0; i < samples; ++i) out[i] += scratch_[i] * volume;
 }
 
 // One gain for both channels and every source, so effects and music keep their balance; it

@@ -340,6 +340,7 @@ class Mp3Player final : public platform::audio::Source {
   void Stop();
   void Close();
   void MixInto(float* mix, int frames) override;
+  platform::audio::Bus Output() const override { return platform::audio::Bus::Music; }
 
  private:
   std::unique_ptr<Mp3Stream> Swap(std::unique_ptr<Mp3Stream> stream);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "backend.h"
+#include "gamepad.h"
 #include "platform/audio.h"
 #include "platform/headless.h"
 #include "platform/headless_graphics.h"
@@ -115,6 +116,7 @@ namespace headless {
 
 void Reset() {
   MachineSlot() = std::make_unique<Machine>();
+  platform::gamepad::Pads::Instance() = {};
   ResetGraphics();
   ResetInput();
 }
@@ -163,6 +165,31 @@ void PostMouseMove(int x, int y, std::optional<DWORD> at) {
 }
 void PostClose(std::optional<DWORD> at) { Post({platform::backend::Message::Kind::Close}, at); }
 void PostDeactivate(std::optional<DWORD> at) { Post({platform::backend::Message::Kind::Deactivate}, at); }
+
+namespace {
+
+void PostPadEvent(platform::backend::Message::Kind kind, std::int32_t pad, WORD code, int value,
+                  std::optional<DWORD> at) {
+  platform::backend::Message event{kind, code};
+  event.pad = pad;
+  event.value = value;
+  Post(event, at);
+}
+
+}  // namespace
+
+void PostPadAttached(std::int32_t pad, std::optional<DWORD> at) {
+  PostPadEvent(platform::backend::Message::Kind::PadAttached, pad, 0, 0, at);
+}
+void PostPadRemoved(std::int32_t pad, std::optional<DWORD> at) {
+  PostPadEvent(platform::backend::Message::Kind::PadRemoved, pad, 0, 0, at);
+}
+void PostPadButton(std::int32_t pad, platform::gamepad::Button button, bool down, std::optional<DWORD> at) {
+  PostPadEvent(platform::backend::Message::Kind::PadButton, pad, static_cast<WORD>(button), down ? 1 : 0, at);
+}
+void PostPadAxis(std::int32_t pad, platform::gamepad::Axis axis, int value, std::optional<DWORD> at) {
+  PostPadEvent(platform::backend::Message::Kind::PadAxis, pad, static_cast<WORD>(axis), value, at);
+}
 
 WindowState Window() { return TheMachine().window; }
 int CursorCount() { return TheMachine().cursorCount; }

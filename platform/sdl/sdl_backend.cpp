@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -19,11 +20,19 @@
 #include "platform/timer.h"
 #include "sdl_keys.h"
 #include "sdl_present.h"
+#include "sdl_virtual_pad.h"
 
 namespace {
 
+struct ControllerCloser {
+  void operator()(SDL_GameController* controller) const { SDL_GameControllerClose(controller); }
+};
+using Controller = std::unique_ptr<SDL_GameController, ControllerCloser>;
+
 struct Display {
   SDL_Window* window = nullptr;
+  std::map<SDL_JoystickID, Controller> pads;
+  std::unique_ptr<VirtualPad> virtualPad;
   std::unique_ptr<WindowPresenter> presenter;
   SDL_AudioDeviceID audio = 0;
   bool videoReady = false;
@@ -141,10 +150,48 @@ bool IsAltEnter(const SDL_KeyboardEvent& key) {
          (key.keysym.mod & KMOD_ALT) != 0;
 }
 
+platform::backend::Message PadEvent(platform::backend::Message::Kind kind, SDL_JoystickID pad, int code, int value) {
+  platform::backend::Message event{kind, static_cast<WORD>(code)};
+  event.pad = pad;
+  event.value = value;
+  return event;
+}
+
+// Standard mappings only: a device SDL cannot map is no game controller and sends none of these.
+std::optional<platform::backend::Message> TranslatePad(const SDL_Event& event) {
+  using Kind = platform::backend::Message::Kind;
+  auto& pads = TheDisplay().pads;
+  switch (event.type) {
+    case SDL_CONTROLLERDEVICEADDED: {
+      Controller controller(SDL_GameControllerOpen(event.cdevice.which));
+      if (!controller) return std::nullopt;
+      const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller.get()));
+      pads[id] = std::move(controller);
+      return PadEvent(Kind::PadAttached, id, 0, 0);
+    }
+    case SDL_CONTROLLERDEVICEREMOVED:
+      pads.erase(event.cdevice.which);
+      return PadEvent(Kind::PadRemoved, event.cdevice.which, 0, 0);
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+      return PadEvent(Kind::PadButton, event.cbutton.which, event.cbutton.button, event.cbutton.state == SDL_PRESSED);
+    case SDL_CONTROLLERAXISMOTION:
+      return PadEvent(Kind::PadAxis, event.caxis.which, event.caxis.axis, event.caxis.value);
+    default:
+      return std::nullopt;
+  }
+}
+
 std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
   using platform::backend::Message;
   using Kind = Message::Kind;
   switch (event.type) {
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+      return TranslatePad(event);
     case SDL_QUIT:
       return Message{Kind::Close};
     case SDL_WINDOWEVENT:
@@ -187,6 +234,7 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
 }
 
 std::optional<platform::backend::Message> PollTranslated() {
+  if (TheDisplay().virtualPad) TheDisplay().virtualPad->Follow();
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
     if (auto message = Translate(event)) return message;
@@ -215,6 +263,10 @@ void Initialize() {
   const char* stats = std::getenv("KOTOBUNE_STATS");
   if (stats != nullptr && std::strcmp(stats, "1") == 0) display.stats.emplace();
   if (!display.videoReady) display.videoError = SDL_GetError();
+  // Without controller support the game still plays from the keyboard and mouse.
+  if (display.videoReady && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0) {
+    display.virtualPad = VirtualPad::FromEnvironment();
+  }
   OpenAudio(display);
 }
 
@@ -226,6 +278,8 @@ void CloseAudio() {
 
 void Shutdown() {
   CloseAudio();
+  TheDisplay().virtualPad.reset();
+  TheDisplay().pads.clear();
   SDL_Quit();
 }
 

@@ -53,7 +53,7 @@ TEST(PlayerTextFiles, SettingsSampleDocumentsTheKeysInShiftJis) {
     all += Utf8(line) + "\n";
   }
   for (const char* key : {"[BGM]", "Settei=", "MusicName=", "MusicFolda=", "[Font]", "Name=", "[Dictionary]", "Pack=",
-                          "Builtin=", "Hints="}) {
+                          "Builtin=", "Hints=", "[Sound]", "MusicVolume=", "EffectsVolume="}) {
     EXPECT_NE(all.find(key), std::string::npos) << key;
   }
 }

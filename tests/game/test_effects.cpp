@@ -128,6 +128,21 @@ TEST_F(EffectsTest, EachChannelPlaysItsOwnEffectIntoTheMix) {
   }
 }
 
+TEST_F(EffectsTest, EffectsVolumeOfTheSettingsScalesEveryEffect) {
+  folder.Write("data/settei.ini", "[Sound]\r\nEffectsVolume=30\r\n");
+  TForm1& game = Start();
+  RunFrames(1);
+  const std::vector<float>& own = effects[3];
+  game.DDSD1.Channel(3)->Play();
+  const std::vector<float> heard = Left(Listen(static_cast<DWORD>(own.size() * 1000 / platform::audio::kSampleRate) + 10));
+  double gain = 0, energy = 0;
+  for (std::size_t k = 0; k < own.size(); ++k) {
+    gain += double{heard[k]} * own[k];
+    energy += double{own[k]} * own[k];
+  }
+  EXPECT_NEAR(gain / energy, 0.3, 0.005);
+}
+
 TEST_F(EffectsTest, AllTenStartedInOneFrameMixAsTheirSum) {
   TForm1& game = Start();
   RunFrames(1);

@@ -337,6 +337,24 @@ TEST_F(MusicMonitor, EndToEndTheOwnMp3IsHeardFromHalfASecond) {
   EXPECT_GT(Peak(heard, 0.6, 1.2), 0.2f);
 }
 
+TEST_F(MusicMonitor, MusicVolumeOfTheSettingsScalesTheTrackAndOutOfRangeValuesAreClamped) {
+  if (!HaveTones()) GTEST_SKIP() << "the lame encoder is needed (Debian package lame)";
+  CopyTone(music_test::EncodedTones::Get().Long(), "data/tamsu01.mp3");
+  WriteSettings("[Sound]\r\nMusicVolume=50\r\nEffectsVolume=-20\r\n");
+  headless::StartAudioCapture();
+  Start();
+  RunFrames(48);
+  const float half = Peak(headless::TakeAudioCapture(), 0.6, 1.2);
+  EXPECT_EQ(form->effectsVolume, 0);
+  form->musicVolume = 100;
+  form->ApplyVolumes();
+  headless::StartAudioCapture();
+  RunFrames(24);
+  const float full = Peak(headless::TakeAudioCapture(), 0, 0.6);
+  EXPECT_GT(full, 0.2f);
+  EXPECT_NEAR(half / full, 0.5f, 0.03f);
+}
+
 using MusicSwitch = MusicTest;
 
 TEST_F(MusicSwitch, OffSilencesAndOnStartsTheSameMp3FromItsBeginning) {

@@ -12,18 +12,21 @@
 namespace {
 
 using platform::audio::kChannels;
+using platform::audio::Bus;
 using platform::audio::Mixer;
 using platform::audio::Source;
 
 class ConstantSource : public Source {
  public:
-  explicit ConstantSource(float level) : level_(level) {}
+  explicit ConstantSource(float level, Bus bus = Bus::Effects) : level_(level), bus_(bus) {}
   void MixInto(float* mix, int frames) override {
     for (int i = 0; i < frames * kChannels; ++i) mix[i] += level_;
   }
+  Bus Output() const override { return bus_; }
 
  private:
   float level_;
+  Bus bus_;
 };
 
 // Every sample of a render whose buffer starts out holding stale values.
@@ -122,6 +125,29 @@ TEST(AudioMixer, OneGainForTheWholeMixRecoversOverAQuarterSecond) {
     const auto frame = static_cast<std::size_t>(seconds * platform::audio::kSampleRate);
     EXPECT_NEAR(out[frame * kChannels], 0.4f * gain, 1e-3f) << "left at " << seconds << " s";
   }
+}
+
+TEST(AudioMixer, VolumesScaleEachBusBeforeTheLimiterAndFullVolumeChangesNoBit) {
+  Mixer mixer;
+  ConstantSource music(1.6f, Bus::Music), effect(0.3f), otherEffect(0.1f / 3);
+  mixer.Add(&music);
+  mixer.Add(&effect);
+  mixer.Add(&otherEffect);
+  mixer.SetVolume(Bus::Music, 0.25f);
+  // Scaled first, the sum 0.4 + 0.3 + 0.0333 is below full scale and nothing is limited.
+  for (float sample : RenderWith(mixer)) EXPECT_FLOAT_EQ(sample, 0.4f + 0.3f + 0.1f / 3);
+  mixer.SetVolume(Bus::Effects, 0.0f);
+  for (float sample : RenderWith(mixer)) EXPECT_FLOAT_EQ(sample, 0.4f);
+  mixer.SetVolume(Bus::Music, 0.0f);
+  EXPECT_EQ(RenderWith(mixer), std::vector<float>(16, 0.0f));
+
+  mixer.SetVolume(Bus::Music, 1.0f);
+  mixer.SetVolume(Bus::Effects, 1.0f);
+  Mixer untouched;
+  untouched.Add(&music);
+  untouched.Add(&effect);
+  untouched.Add(&otherEffect);
+  EXPECT_EQ(RenderWith(mixer), RenderWith(untouched));
 }
 
 TEST(AudioMixer, SourceAddedTwiceIsHeardOnceAndRemoveSilencesIt) {

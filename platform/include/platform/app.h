@@ -17,6 +17,8 @@ constexpr TShiftState ssRight = 0x10;
 constexpr TShiftState ssMiddle = 0x20;
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
+// A game controller's buttons as the window sees them; the sticks arrive as the mouse does.
+enum TPadButton { pbA, pbB, pbY, pbBack, pbStart, pbRightTrigger, pbUp, pbDown, pbLeft, pbRight };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 // Virtual-key codes.
@@ -138,6 +140,7 @@ class TForm {
   virtual void FormKeyDown(WORD& /*Key*/, TShiftState /*Shift*/) {}
   virtual void FormMouseDown(TMouseButton /*Button*/, TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
   virtual void FormMouseMove(TShiftState /*Shift*/, int /*X*/, int /*Y*/) {}
+  virtual void FormPadDown(TPadButton /*Button*/) {}
   // The window lost the keyboard focus or was minimised.
   virtual void FormDeactivate() {}
 };

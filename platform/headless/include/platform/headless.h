@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/app.h"
+#include "platform/pad_layout.h"
 
 namespace headless {
 
@@ -39,6 +40,13 @@ void PostMouseMove(int x, int y, std::optional<DWORD> at = std::nullopt);
 void PostClose(std::optional<DWORD> at = std::nullopt);
 // The window loses the focus (another window was chosen, or it was minimised).
 void PostDeactivate(std::optional<DWORD> at = std::nullopt);
+
+// Game controllers, as a real backend reports them: attached, removed, a button, an axis.
+void PostPadAttached(std::int32_t pad, std::optional<DWORD> at = std::nullopt);
+void PostPadRemoved(std::int32_t pad, std::optional<DWORD> at = std::nullopt);
+void PostPadButton(std::int32_t pad, platform::gamepad::Button button, bool down,
+                   std::optional<DWORD> at = std::nullopt);
+void PostPadAxis(std::int32_t pad, platform::gamepad::Axis axis, int value, std::optional<DWORD> at = std::nullopt);
 
 struct WindowState {
   bool open = false;

@@ -253,7 +253,7 @@ std::string ReplaceNativeFile(const std::string& nativePath, std::span<const std
   std::string error;
   const auto pending = PrepareReplacement(nativePath, bytes, error);
   if (!pending) return error;
-  if (error = pending->Commit(); !error.empty()) return error;
+  if (error = pending->Commit(host::MoveIntoPlace); !error.empty()) return error;
   host::SyncFolder(NativeFolderOf(nativePath));
   return {};
 }

@@ -55,6 +55,8 @@ cp LICENSE "$game/licences/kotobune-LICENSE.txt"
 cp "$deps"/licences/* "$game/licences/"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$game/licences/gcc-runtime-copyright.txt"
 cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$game/licences/mingw-w64-runtime-copyright.txt"
+# The idiom pack is the dictionary's (EDRDG, CC BY-SA 3.0), not ours.
+cp /usr/share/doc/edict/copyright "$game/licences/edict-copyright.txt"
 
 # The exact Debian source packages the libraries were built from, as the LGPL asks.
 while read -r dsc; do

@@ -30,7 +30,8 @@ for entry in kotobune/kotobune.exe kotobune/qdatool.exe kotobune/SDL2.dll kotobu
   kotobune/README-windows.txt kotobune/data/data.qda kotobune/data/tamsu01.mp3 kotobune/data/shoot.wav \
   kotobune/data/settei.ini.sample kotobune/data/追加問題.txt kotobune/data/kotobune.bmp \
   kotobune/licences/kotobune-LICENSE.txt kotobune/licences/SDL2-LICENSE.txt kotobune/licences/mpg123-COPYING.txt \
-  kotobune/licences/gcc-runtime-copyright.txt kotobune/licences/mingw-w64-runtime-copyright.txt; do
+  kotobune/licences/gcc-runtime-copyright.txt kotobune/licences/mingw-w64-runtime-copyright.txt \
+  kotobune/licences/edict-copyright.txt kotobune/data/packs/edict-en.txt; do
   grep -qxF "$entry" <<<"$listing" || missing+=("$entry")
 done
 [ ${#missing[@]} -eq 0 ] || fail "the zip lacks ${missing[*]}"

@@ -57,7 +57,17 @@ void MixAudio(void*, Uint8* stream, int length) {
                                             length / static_cast<int>(sizeof(float) * platform::audio::kChannels));
 }
 
+// A library may end the process with exit() (Xlib does when the X server goes away) while the
+// audio thread mixes: the device must stop before the mixer is destroyed. Handlers registered
+// after the mixer was built run before its destructor.
+void StopAudioAtExit() {
+  platform::audio::Mixer::Instance();
+  static const bool registered = std::atexit([] { platform::backend::CloseAudio(); }) == 0;
+  if (!registered) std::fprintf(stderr, "ことぶね: cannot stop the audio device at exit\n");
+}
+
 void OpenAudio(Display& display) {
+  StopAudioAtExit();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "ことぶね: no audio device (%s); the game runs silent\n", SDL_GetError());
     return;

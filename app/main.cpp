@@ -89,6 +89,12 @@ int ExportReview(const std::string& target) {
   return 1;
 }
 
+int Stopped(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  TellWhyTheGameStopped(line);
+  return 1;
+}
+
 int Play(std::optional<platform::WindowMode> mode) {
   try {
     TApplication Application;
@@ -97,14 +103,13 @@ int Play(std::optional<platform::WindowMode> mode) {
     Application.Title = Sjis(u"ことぶね");
     Application.CreateForm<TForm1>();
     Application.Run();
-  } catch (const EProgramHalt&) {
-    return 1;  // the component has said why
+  } catch (const EProgramHalt& halt) {
+    TellWhyTheGameStopped(halt.Line());  // the component has said why on standard error
+    return 1;
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "ことぶね: %s\n", error.what());
-    return 1;
+    return Stopped(std::string("ことぶね: ") + error.what());
   } catch (...) {
-    std::fprintf(stderr, "ことぶね: stopped by an unexpected error\n");
-    return 1;
+    return Stopped("ことぶね: stopped by an unexpected error");
   }
   return 0;
 }

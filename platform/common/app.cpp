@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <fstream>
 
 #include "backend.h"
 #include "gamepad.h"
@@ -112,6 +113,21 @@ void HaltProgram(std::string_view utf8Line) {
   std::fprintf(stderr, "%.*s\n", static_cast<int>(utf8Line.size()), utf8Line.data());
   std::fflush(stderr);
   if (std::uncaught_exceptions() == 0) throw EProgramHalt(std::string(utf8Line));
+}
+
+std::string TellWhyTheGameStopped(std::string_view utf8Line) {
+  const platform::Places& places = platform::CurrentPlaces();
+  std::string path;
+  // Before the places are known there is no folder of ours to write into.
+  if (!places.program.empty()) {
+    path = platform::PlacedPath(places, places.program + "kotobune-error.txt");
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << utf8Line << "\n" << std::flush;
+    if (!file) path.clear();
+  }
+  const std::string where = path.empty() ? "on standard error" : "in " + path + " (and on standard error)";
+  platform::backend::ShowErrorMessage("kotobune", "kotobune stopped with an error.\n\nThe reason is written " + where + ".");
+  return path;
 }
 
 void TApplication::ProcessMessages() {

@@ -161,6 +161,12 @@ class EProgramHalt {
 // already leaving that way, only the line is written.
 void HaltProgram(std::string_view utf8Line);
 
+// The last way to tell a player who started the game from a menu why it stopped, once its
+// window is gone: the whole line goes to kotobune-error.txt among the player's logs, and a
+// system message box in plain ASCII names that file (such a box may have no Japanese font).
+// Returns the file's path, or "" when it could not be written.
+std::string TellWhyTheGameStopped(std::string_view utf8Line);
+
 class EPlatformError : public std::exception {
  public:
   explicit EPlatformError(std::string message) : message_(std::move(message)) {}

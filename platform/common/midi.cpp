@@ -14,10 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "backend.h"
 #include "platform/audio.h"
 #include "platform/files.h"
-#include "platform/mediaplayer.h"
+#include "sequencer.h"
 
 namespace {
 
@@ -84,23 +83,22 @@ bool HasMidiStructure(const std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
-}  // namespace
+class SynthSequencer final : public TMediaPlayer::Sequencer, public platform::audio::Source {
+ public:
+  static std::unique_ptr<SynthSequencer> Open(const std::string& path);
+  ~SynthSequencer() override { Mixer::Instance().Remove(this); }
+  SynthSequencer(const SynthSequencer&) = delete;
+  SynthSequencer& operator=(const SynthSequencer&) = delete;
 
-struct TMediaPlayer::Sequencer final : platform::audio::Source {
-  static std::unique_ptr<Sequencer> Open(const std::string& path);
-  ~Sequencer() override { Mixer::Instance().Remove(this); }
-  Sequencer(const Sequencer&) = delete;
-  Sequencer& operator=(const Sequencer&) = delete;
-
-  void Play();
-  void Stop();
-  void Rewind();
-  bool Playing() const;
+  void Play() override;
+  void Stop() override;
+  void Rewind() override;
+  TMPModes Mode() const override;
   void MixInto(float* mix, int frames) override;
   platform::audio::Bus Output() const override { return platform::audio::Bus::Music; }
 
  private:
-  explicit Sequencer(std::vector<std::uint8_t> file) : file_(std::move(file)) {}
+  explicit SynthSequencer(std::vector<std::uint8_t> file) : file_(std::move(file)) {}
   bool CreateSynth();
   bool LoadSequence();
 
@@ -112,16 +110,16 @@ struct TMediaPlayer::Sequencer final : platform::audio::Source {
   bool playing_ = false;
 };
 
-std::unique_ptr<TMediaPlayer::Sequencer> TMediaPlayer::Sequencer::Open(const std::string& path) {
+std::unique_ptr<SynthSequencer> SynthSequencer::Open(const std::string& path) {
   platform::FileContents file = platform::ReadNativeFile(path, platform::kMediaFileLimit);
   if (!file.Read() || !HasMidiStructure(file.bytes)) return nullptr;
-  std::unique_ptr<Sequencer> sequencer(new Sequencer(std::move(file.bytes)));
+  std::unique_ptr<SynthSequencer> sequencer(new SynthSequencer(std::move(file.bytes)));
   if (!sequencer->CreateSynth() || !sequencer->LoadSequence()) return nullptr;
   Mixer::Instance().Add(sequencer.get());
   return sequencer;
 }
 
-bool TMediaPlayer::Sequencer::CreateSynth() {
+bool SynthSequencer::CreateSynth() {
   SilenceSynthLog();
   settings_.reset(new_fluid_settings());
   if (!settings_) return false;
@@ -140,76 +138,45 @@ bool TMediaPlayer::Sequencer::CreateSynth() {
 }
 
 // A fresh player is the simplest exact "position 0": it forgets tempo changes and timing.
-bool TMediaPlayer::Sequencer::LoadSequence() {
+bool SynthSequencer::LoadSequence() {
   player_.reset();
   player_.reset(new_fluid_player(synth_.get()));
   return player_ && fluid_player_add_mem(player_.get(), file_.data(), file_.size()) == FLUID_OK;
 }
 
-void TMediaPlayer::Sequencer::Play() {
+void SynthSequencer::Play() {
   auto lock = Mixer::Instance().Lock();
   if (player_ && fluid_player_play(player_.get()) == FLUID_OK) playing_ = true;
 }
 
-void TMediaPlayer::Sequencer::Stop() {
+void SynthSequencer::Stop() {
   auto lock = Mixer::Instance().Lock();
   playing_ = false;
   if (player_) fluid_player_stop(player_.get());
   fluid_synth_all_sounds_off(synth_.get(), -1);
 }
 
-void TMediaPlayer::Sequencer::Rewind() {
+void SynthSequencer::Rewind() {
   auto lock = Mixer::Instance().Lock();
   Stop();
   LoadSequence();
 }
 
-bool TMediaPlayer::Sequencer::Playing() const {
+TMPModes SynthSequencer::Mode() const {
   auto lock = Mixer::Instance().Lock();
-  return playing_ && player_ && fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING;
+  const bool playing = playing_ && player_ && fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING;
+  return playing ? mpPlaying : mpStopped;
 }
 
-void TMediaPlayer::Sequencer::MixInto(float* mix, int frames) {
+void SynthSequencer::MixInto(float* mix, int frames) {
   scratch_.resize(static_cast<std::size_t>(frames) * kChannels);
   float* out = scratch_.data();
   if (fluid_synth_write_float(synth_.get(), frames, out, 0, 2, out, 1, 2) != FLUID_OK) return;
   for (std::size_t i = 0; i < scratch_.size(); ++i) mix[i] += scratch_[i];
 }
 
-TMediaPlayer::TMediaPlayer() = default;
-TMediaPlayer::~TMediaPlayer() = default;
+}  // namespace
 
-// Only the bytes format is ever asked for, and no position is reported, so it is just kept.
-void TMediaPlayer::SetTimeFormat(TMPTimeFormats format) { timeFormat_ = format; }
-
-void TMediaPlayer::Open() {
-  platform::backend::Trace("MediaPlayer.Open " + FileName);
-  Close();
-  sequencer_ = Sequencer::Open(platform::NativePath(FileName));
-}
-
-void TMediaPlayer::Play() {
-  platform::backend::Trace("MediaPlayer.Play");
-  if (sequencer_) sequencer_->Play();
-}
-
-void TMediaPlayer::Stop() {
-  platform::backend::Trace("MediaPlayer.Stop");
-  if (sequencer_) sequencer_->Stop();
-}
-
-void TMediaPlayer::Rewind() {
-  platform::backend::Trace("MediaPlayer.Rewind");
-  if (sequencer_) sequencer_->Rewind();
-}
-
-void TMediaPlayer::Close() {
-  platform::backend::Trace("MediaPlayer.Close");
-  sequencer_.reset();
-}
-
-TMPModes TMediaPlayer::Mode() const {
-  platform::backend::Trace("MediaPlayer.Mode");
-  if (!sequencer_) return mpNotReady;
-  return sequencer_->Playing() ? mpPlaying : mpStopped;
+std::unique_ptr<TMediaPlayer::Sequencer> TMediaPlayer::Sequencer::Open(const std::string& nativePath) {
+  return SynthSequencer::Open(nativePath);
 }

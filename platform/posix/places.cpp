@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "places_host.h"
+#include "xdg_places.h"
 
 namespace fs = std::filesystem;
 

@@ -2,9 +2,7 @@
 // output rather than into the mixer.
 #include <string>
 
-#include "backend.h"
-#include "platform/files.h"
-#include "platform/mediaplayer.h"
+#include "sequencer.h"
 #include "win32.h"
 
 namespace {
@@ -19,10 +17,9 @@ bool Mci(std::u16string_view verb, std::u16string_view rest = {}) {
   return platform::win32::SendMci(command).has_value();
 }
 
-}  // namespace
-
-struct TMediaPlayer::Sequencer {
-  static std::unique_ptr<Sequencer> Open(const std::string& nativePath) {
+class MciSequencer final : public TMediaPlayer::Sequencer {
+ public:
+  static std::unique_ptr<MciSequencer> Open(const std::string& nativePath) {
     const std::u16string path = platform::win32::ToWide(platform::win32::kCodePageUtf8, nativePath, true);
     if (path.empty()) return nullptr;
     // Another player in this process may have left the alias behind.
@@ -31,14 +28,18 @@ struct TMediaPlayer::Sequencer {
       return nullptr;
     }
     Mci(u"set", u" time format milliseconds");
-    return std::make_unique<Sequencer>();
+    return std::make_unique<MciSequencer>();
   }
-  Sequencer() = default;
-  ~Sequencer() { Mci(u"close"); }
-  Sequencer(const Sequencer&) = delete;
-  Sequencer& operator=(const Sequencer&) = delete;
+  MciSequencer() = default;
+  ~MciSequencer() override { Mci(u"close"); }
+  MciSequencer(const MciSequencer&) = delete;
+  MciSequencer& operator=(const MciSequencer&) = delete;
 
-  TMPModes Mode() const {
+  void Play() override { Mci(u"play"); }
+  void Stop() override { Mci(u"stop"); }
+  void Rewind() override { Mci(u"seek", u" to start"); }
+
+  TMPModes Mode() const override {
     std::u16string command = u"status ";
     command += kAlias;
     command += u" mode";
@@ -52,40 +53,8 @@ struct TMediaPlayer::Sequencer {
   }
 };
 
-TMediaPlayer::TMediaPlayer() = default;
-TMediaPlayer::~TMediaPlayer() = default;
+}  // namespace
 
-// Only the bytes format is ever asked for, and no position is reported, so it is just kept.
-void TMediaPlayer::SetTimeFormat(TMPTimeFormats format) { timeFormat_ = format; }
-
-void TMediaPlayer::Open() {
-  platform::backend::Trace("MediaPlayer.Open " + FileName);
-  Close();
-  sequencer_ = Sequencer::Open(platform::NativePath(FileName));
-}
-
-void TMediaPlayer::Play() {
-  platform::backend::Trace("MediaPlayer.Play");
-  if (sequencer_) Mci(u"play");
-}
-
-void TMediaPlayer::Stop() {
-  platform::backend::Trace("MediaPlayer.Stop");
-  if (sequencer_) Mci(u"stop");
-}
-
-void TMediaPlayer::Rewind() {
-  platform::backend::Trace("MediaPlayer.Rewind");
-  if (sequencer_) Mci(u"seek", u" to start");
-}
-
-void TMediaPlayer::Close() {
-  platform::backend::Trace("MediaPlayer.Close");
-  sequencer_.reset();
-}
-
-TMPModes TMediaPlayer::Mode() const {
-  platform::backend::Trace("MediaPlayer.Mode");
-  if (!sequencer_) return mpNotReady;
-  return sequencer_->Mode();
+std::unique_ptr<TMediaPlayer::Sequencer> TMediaPlayer::Sequencer::Open(const std::string& nativePath) {
+  return MciSequencer::Open(nativePath);
 }

@@ -297,7 +297,6 @@ TEST_F(SharkContactTest, HurtLeavesAOneSecondExplosionWhereTheBallWas) {
   EXPECT_FALSE(game.explosion[0].active);
 }
 
-// Disabled: painting an empty gauge bar asks for an empty fill, which halts the graphics component.
 TEST_F(SharkContactTest, LastGaugePointDestroysTheSharkThenAndThere) {
   TForm1& game = StartWithBallOnShark();
   game.correctCount = 26;

@@ -111,7 +111,6 @@ TEST_F(CorrectRow, FifthInARunAddsAThousandAndFiveGauge) {
   EXPECT_TRUE(ShowsText(game, *game.texScore, u"得点:001400", *game.writerSmall));
 }
 
-// Disabled: painting a full gauge bar asks for an empty fill, which halts the graphics component.
 TEST_F(CorrectRow, GaugeIsHeldAtFull) {
   TForm1& game = StartPlay();
   game.comboCount = 4;

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/places.h"
+#include "xdg_places.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;

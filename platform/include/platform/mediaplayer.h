@@ -24,8 +24,9 @@ class TMediaPlayer {
   void Close();   // harmless when nothing is open
   TMPModes Mode() const;
 
+  struct Sequencer;  // the host's device
+
  private:
-  struct Sequencer;
   std::unique_ptr<Sequencer> sequencer_;
   TMPTimeFormats timeFormat_ = tfMilliseconds;
 };

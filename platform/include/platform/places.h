@@ -12,12 +12,6 @@ namespace platform {
 // The folder name under the player's XDG folders.
 inline constexpr std::string_view kPlayerFolderName = "kotobune";
 
-// The variables the player's folders come from; empty when unset.
-struct PlayerEnvironment {
-  std::string home, dataHome, configHome, stateHome;
-  static PlayerEnvironment FromProcess();
-};
-
 // Native (UTF-8) folders, each ending in '/'.
 struct Places {
   std::string program;       // the executable's folder
@@ -29,10 +23,8 @@ struct Places {
   bool Portable() const { return installed.empty(); }
 };
 
-// installedFromProgram: the installed data folder relative to the executable's folder.
-Places FindPlaces(std::string_view exePathUtf8, const PlayerEnvironment& environment,
-                  std::string_view installedFromProgram);
-Places FindPlaces(std::string_view exePathUtf8);  // this program's installed layout and environment
+// This program's installed layout, and the player's folders as the host names them.
+Places FindPlaces(std::string_view exePathUtf8);
 
 // Makes the player's folders and copies the editable samples there when missing. One line
 // for each thing that could not be done, saying what the game does instead, and one when

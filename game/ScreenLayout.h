@@ -51,6 +51,7 @@ constexpr Box kGaugeLabel{5, 430, 160, 448};
 constexpr Box kPageBoard{20, 14, 620, 466};
 constexpr int kPageTextLeft = 44, kPageTextTop = 34, kPageLineStep = 24;
 constexpr int kPageLineCount = 17;
+// A page's plain lines, headings, keys and closing hint.
 namespace page_colour {
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
 constexpr std::uint32_t kHeading = 0xFFFFE88C;

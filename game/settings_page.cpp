@@ -19,7 +19,7 @@ using PageLine = TForm1::PageLine;
 
 // The lines a player can change, top to bottom.
 enum class Setting { MusicVolume, EffectsVolume, Scale, Window };
-constexpr std::int32_t kSettingCount = 4;
+constexpr std::int32_t kSettingCount = static_cast<std::int32_t>(Setting::Window) + 1;
 constexpr std::int32_t kVolumeStep = 10;
 constexpr std::array<WindowMode, 2> kWindowModes{WindowMode::FullScreen, WindowMode::Window};
 // Played at each change of the effects volume, so the new level is heard: the shot.

@@ -35,6 +35,7 @@ constexpr int kRecordSize = 564;
 constexpr int kBestScoreOffset = 524;
 constexpr int kSavedMarkerOffset = 536;
 constexpr std::int32_t kDefaultBestScore = 20000;
+constexpr std::int32_t kFullVolume = 100;
 
 // The record's integers are little-endian on every host.
 inline std::int32_t RecordInt(const std::uint8_t* bytes) {
@@ -49,7 +50,7 @@ inline void PutRecordInt(std::uint8_t* bytes, std::int32_t value) {
 
 // Pages beside the title. While one is open the title waits exactly where it was: no frame of
 // it runs, and no key or pointer reaches it.
-enum class Page { None, Help };
+enum class Page { None, Help, Settings };
 
 struct GameState {
   // System and timing
@@ -127,8 +128,11 @@ struct GameState {
 
   // Music
   bool musicOn = false;
-  // 0..100, from [Sound] of settei.ini; 100 plays each as loud as it was made.
-  std::int32_t musicVolume = 100, effectsVolume = 100;
+  // 0..kFullVolume, from [Sound] of settei.ini; full plays each as loud as it was made.
+  std::int32_t musicVolume = kFullVolume, effectsVolume = kFullVolume;
+  // The settings page's chosen line, and whether its last change could not be written.
+  std::int32_t chosenSetting = 0;
+  bool settingsUnsaved = false;
   std::string bgmPath;
   std::string musicFolder;
   bool shuffleMode = false;

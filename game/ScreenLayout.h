@@ -2,6 +2,8 @@
 // Where the game draws its texts and pictures on the 640 x 480 picture, and the places our
 // pictures keep for them. The positions are the frame routine's and never move; the pictures
 // are drawn to fit them. The layout test checks the frames against the same numbers.
+#include <cstdint>
+
 namespace layout {
 
 struct Box {
@@ -49,6 +51,13 @@ constexpr Box kGaugeLabel{5, 430, 160, 448};
 constexpr Box kPageBoard{20, 14, 620, 466};
 constexpr int kPageTextLeft = 44, kPageTextTop = 34, kPageLineStep = 24;
 constexpr int kPageLineCount = 17;
+// A page's plain lines, headings, keys and closing hint.
+namespace page_colour {
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr std::uint32_t kHeading = 0xFFFFE88C;
+constexpr std::uint32_t kKeyLine = 0xFF9CE6FF;
+constexpr std::uint32_t kFooter = 0xFFB4D2E6;
+}  // namespace page_colour
 
 // The controls panel (SosaHoho.bmp) sits below the prompt band, at (480, 480 - height). The
 // title's logo lands on its top right corner, so its text keeps to the cells below.

@@ -15,6 +15,7 @@
 #include "ScreenLayout.h"
 #include "ddsd.h"
 #include "platform/app.h"
+#include "platform/audio.h"
 #include "platform/mediaplayer.h"
 
 class TForm1 : public TForm, public GameState {
@@ -168,6 +169,9 @@ class TForm1 : public TForm, public GameState {
   void PageKeyDown(WORD key);
   // The frame of an open page, in place of the game frame.
   void PageFrame();
+  // The settings page (settings_page.cpp): Up and Down choose a line, Left and Right change it.
+  void ShowSettingsPage();  // from its first line
+  void SettingsKeyDown(WORD key);
   std::unique_ptr<TDGTexture> texPageBackdrop;
   std::array<std::unique_ptr<TDGTexture>, layout::kPageLineCount> texPageLine;
 
@@ -191,6 +195,9 @@ class TForm1 : public TForm, public GameState {
   void ReadVolumeSettings();
   // Hands musicVolume and effectsVolume to the mixer.
   void ApplyVolumes();
+  std::int32_t& Volume(platform::audio::Bus bus);
+  // Sets a volume, heard at once and written to settei.ini; false when the file was not written.
+  bool ChangeVolume(platform::audio::Bus bus, std::int32_t volume);
   void StopMusicAtStageEnd();
   void RestartMusicAfterStage();
   void StartParade();
@@ -199,6 +206,12 @@ class TForm1 : public TForm, public GameState {
   std::string sharkPicture;  // the archive picture texShark holds
   // The lines the open page shows, as ShowPageLines rendered them.
   std::vector<PageLine> pageLines;
+
+  std::vector<PageLine> SettingsLines() const;
+  std::u16string MusicSettingLine() const;
+  // The chosen line one step along; false when it stays as it was.
+  bool ChangeSetting(int step);
+  void NoteSettingsWritten(bool written);
 
   // The key a pad button stands for now; 0 for none.
   WORD PadKey(TPadButton button) const;

@@ -10,6 +10,7 @@ constexpr WORD kKeyY = 'Y';
 constexpr WORD kKeyN = 'N';
 constexpr WORD kKeyZ = 'Z';
 constexpr WORD kKeyH = 'H';
+constexpr WORD kKeyO = 'O';
 
 }  // namespace
 
@@ -22,6 +23,10 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
     OpenPage(Page::Help);
     return;
   }
+  if (Key == kKeyO && CanOpenPage()) {
+    OpenPage(Page::Settings);
+    return;
+  }
   if (Key == VK_ESCAPE) EscapeKey();
   if (Key == VK_SHIFT && !ShiftKey()) return;
   if (Key == VK_CONTROL) ControlKey();
@@ -31,20 +36,21 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
   if (Key == VK_SPACE && playing && targetShown) Shoot();
 }
 
-// A pad plays with the keys it stands for; at a yes/no question A and B answer it.
+// A pad plays with the keys it stands for; at a yes/no question A and B answer it, and on the
+// title, where there is nothing to pause, Back opens the settings.
 void TForm1::FormPadDown(TPadButton Button) {
   WORD key = PadKey(Button);
   if (key != 0) FormKeyDown(key, 0);
 }
 
 WORD TForm1::PadKey(TPadButton button) const {
-  const bool yesOrNo = IsSaveQuestionOpen() || IsResumeQuestionOpen();
+  const bool yesOrNo = !IsPageOpen() && (IsSaveQuestionOpen() || IsResumeQuestionOpen());
   switch (button) {
     case pbA: return yesOrNo ? kKeyY : VK_SPACE;
     case pbB: return yesOrNo ? kKeyN : VK_ESCAPE;
     case pbRightTrigger: return VK_SPACE;
     case pbStart: return VK_SHIFT;
-    case pbBack: return VK_CONTROL;
+    case pbBack: return CanOpenPage() ? kKeyO : VK_CONTROL;
     case pbY: return kKeyZ;
     case pbUp: return VK_UP;
     case pbDown: return VK_DOWN;

@@ -17,10 +17,15 @@ constexpr int kMidiPollInterval = 40;
 constexpr std::size_t kScanEntryLimit = 20000;
 constexpr int kScanDepthLimit = 12;
 constexpr std::size_t kScanEntriesBetweenMessages = 256;
-constexpr std::int32_t kFullVolume = 100;
+constexpr std::string_view kSoundSection = "Sound";
+constexpr std::array<platform::audio::Bus, 2> kBuses{platform::audio::Bus::Music, platform::audio::Bus::Effects};
+
+std::string_view VolumeKey(platform::audio::Bus bus) {
+  return bus == platform::audio::Bus::Music ? "MusicVolume" : "EffectsVolume";
+}
 
 std::int32_t VolumeSetting(std::string_view key, const std::string& settings) {
-  const auto value = static_cast<std::int32_t>(GetPrivateProfileIntA("Sound", key, kFullVolume, settings));
+  const auto value = static_cast<std::int32_t>(GetPrivateProfileIntA(kSoundSection, key, kFullVolume, settings));
   return std::clamp(value, 0, kFullVolume);
 }
 
@@ -226,14 +231,22 @@ void TForm1::RestartMusicAfterStage() {
   if (stageEnded && resumeState != 1 && musicOn) StartCurrentTrack();
 }
 
+std::int32_t& TForm1::Volume(platform::audio::Bus bus) {
+  return bus == platform::audio::Bus::Music ? musicVolume : effectsVolume;
+}
+
 void TForm1::ReadVolumeSettings() {
-  musicVolume = VolumeSetting("MusicVolume", SettingsFile());
-  effectsVolume = VolumeSetting("EffectsVolume", SettingsFile());
+  for (const auto bus : kBuses) Volume(bus) = VolumeSetting(VolumeKey(bus), SettingsFile());
   ApplyVolumes();
 }
 
 void TForm1::ApplyVolumes() {
   auto& mixer = platform::audio::Mixer::Instance();
-  mixer.SetVolume(platform::audio::Bus::Music, static_cast<float>(musicVolume) / kFullVolume);
-  mixer.SetVolume(platform::audio::Bus::Effects, static_cast<float>(effectsVolume) / kFullVolume);
+  for (const auto bus : kBuses) mixer.SetVolume(bus, static_cast<float>(Volume(bus)) / kFullVolume);
+}
+
+bool TForm1::ChangeVolume(platform::audio::Bus bus, std::int32_t volume) {
+  Volume(bus) = volume;
+  ApplyVolumes();
+  return WritePrivateProfileStringA(kSoundSection, VolumeKey(bus), std::to_string(volume), SettingsFile()) != FALSE;
 }

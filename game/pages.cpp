@@ -6,10 +6,7 @@
 
 namespace {
 
-constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-constexpr std::uint32_t kHeading = 0xFFFFE88C;
-constexpr std::uint32_t kKeyLine = 0xFF9CE6FF;
-constexpr std::uint32_t kFooter = 0xFFB4D2E6;
+using namespace layout::page_colour;
 
 using PageLine = TForm1::PageLine;
 
@@ -27,8 +24,10 @@ const std::vector<PageLine>& HelpLines() {
       {u"・マウスの左/右ボタン … サメの向きを変える", kKeyLine},
       {u"・マウス … 照準を動かす　中ボタン/Space … 発射", kKeyLine},
       {u"・Shift … 開始・次の問題へ　Ctrl … 一時停止　Z … BGMのオン/オフ", kKeyLine},
-      {u"・Esc … 保存して終了（もう一度押すとゲームに戻る）　F1/H … この説明", kKeyLine},
-      {u"", kWhite},
+      {u"・Esc … 保存して終了（もう一度押すとゲームに戻る）", kKeyLine},
+      {u"・タイトルで　F1/H … この説明　O … 設定（音量、画面）", kKeyLine},
+      {u"・パッド：左スティック/十字ボタン … 向き　右スティック … 照準　A/RT … 発射", kKeyLine},
+      {u"・パッド：Start … Shift　Back … Ctrl（タイトルでは設定）　Y … Z　B … Esc", kKeyLine},
       {u"何かキーを押すとタイトルに戻ります。", kFooter},
   };
   return lines;
@@ -39,6 +38,7 @@ const std::vector<PageLine>& HelpLines() {
 void TForm1::OpenPage(Page page) {
   if (!CanOpenPage()) return;
   if (page == Page::Help) ShowPageLines(HelpLines());
+  if (page == Page::Settings) ShowSettingsPage();
   openPage = page;
 }
 
@@ -51,8 +51,9 @@ void TForm1::ShowPageLines(const std::vector<PageLine>& lines) {
   }
 }
 
-void TForm1::PageKeyDown(WORD) {
+void TForm1::PageKeyDown(WORD key) {
   if (openPage == Page::Help) ClosePage();
+  if (openPage == Page::Settings) SettingsKeyDown(key);
 }
 
 // Keys arrive as in the game frame, in the pumping at the frame's start. A key that closes the

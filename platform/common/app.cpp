@@ -81,6 +81,7 @@ void platform::UseProgramPlaces() { UsePlaces(FindPlaces(backend::ExeNameUtf8())
 std::string platform::ProgramPath() { return Utf8ToCp932(backend::ExeNameUtf8()).value_or(std::string{}); }
 
 void platform::SetWindowMode(WindowMode mode) { backend::SetWindowMode(mode); }
+platform::WindowMode platform::CurrentWindowMode() { return backend::CurrentWindowMode(); }
 
 std::string TApplication::ExeName() const { return platform::ProgramPath(); }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/app.h"
+#include "platform/present.h"
 
 namespace platform::backend {
 
@@ -44,8 +45,13 @@ SDL_Renderer* Renderer();
 // Its name, known without making it.
 std::string RendererName();
 void SetDisplayMode(bool fullScreen, int width, int height);
-// The player's choice, applied whenever the game asks for full screen.
+// The player's choice, applied whenever the game asks for full screen, and at once to an open
+// window.
 void SetWindowMode(WindowMode mode);
+WindowMode CurrentWindowMode();
+// Read from the settings when the window opens; set, the next frame is scaled so.
+void SetScaleMode(present::ScaleMode mode);
+present::ScaleMode CurrentScaleMode();
 int DisplayWidth();
 int DisplayHeight();
 // Memory the renderer draws into that the device may also write and that is presented

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/ini.h"
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -44,10 +42,19 @@ Rect Fit(Size picture, Size window) {
 }  // namespace
 
 std::optional<ScaleMode> ParseScaleMode(std::string_view name) {
-  if (EqualsIgnoringCase(name, "sharp")) return ScaleMode::Sharp;
-  if (EqualsIgnoringCase(name, "whole")) return ScaleMode::Whole;
-  if (EqualsIgnoringCase(name, "stretch")) return ScaleMode::Stretch;
+  for (const ScaleMode mode : kScaleModes) {
+    if (EqualsIgnoringCase(name, ScaleModeName(mode))) return mode;
+  }
   return std::nullopt;
+}
+
+std::string_view ScaleModeName(ScaleMode mode) {
+  switch (mode) {
+    case ScaleMode::Sharp: return "sharp";
+    case ScaleMode::Whole: return "whole";
+    case ScaleMode::Stretch: return "stretch";
+  }
+  return "sharp";
 }
 
 std::optional<PresentPath> ForcedPresentPath(const char* forced) {
@@ -73,11 +80,6 @@ std::optional<PresentPath> PathFromXExtensions(const std::vector<std::string>& e
     if (std::find(extensions.begin(), extensions.end(), direct) != extensions.end()) return std::nullopt;
   }
   return PresentPath::Cpu;
-}
-
-ScaleMode ScaleModeSetting() {
-  const std::string name = GetPrivateProfileStringA("Display", "Scale", "sharp", SettingsFile());
-  return ParseScaleMode(name).value_or(ScaleMode::Sharp);
 }
 
 Placement Place(ScaleMode mode, Size picture, Size window) {

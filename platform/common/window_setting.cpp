@@ -15,6 +15,7 @@ constexpr const char* kSection = "Display";
 constexpr const char* kWindowedKey = "Window";
 constexpr const char* kWidthKey = "WindowWidth";
 constexpr const char* kHeightKey = "WindowHeight";
+constexpr const char* kScaleKey = "Scale";
 // Smaller than this, a saved size is a typing slip rather than a window anyone played in.
 constexpr int kSmallestSide = 64;
 
@@ -26,11 +27,24 @@ std::optional<int> Number(const std::string& file, const char* key) {
   return std::stoi(text);
 }
 
+// Written in one replacement, the rest of the file kept as it is; "" or the reason.
+std::string WriteEntries(const std::vector<ProfileEntry>& entries) {
+  const std::string file = SettingsFile();
+  std::string error;
+  const auto bytes = ProfileWithEntries(file, entries, error);
+  if (!bytes) return error;
+  const FileReplacement replacement{file, *bytes};
+  return ReplaceFiles({&replacement, 1});
+}
+
 }  // namespace
 
 std::string SettingsFile() {
   return ExtractFilePath(Utf8ToCp932Lossy(backend::ExeNameUtf8())) + "data\\settei.ini";
 }
+
+ScaleMode CurrentScaleMode() { return backend::CurrentScaleMode(); }
+void SetScaleMode(ScaleMode mode) { backend::SetScaleMode(mode); }
 
 WindowSetting SavedWindowSetting() {
   const std::string file = SettingsFile();
@@ -53,12 +67,16 @@ std::string SaveWindowSetting(const WindowSetting& setting) {
     entries.push_back({kSection, kHeightKey, std::to_string(setting.size->height)});
   }
   if (entries.empty()) return {};
-  const std::string file = SettingsFile();
-  std::string error;
-  const auto bytes = ProfileWithEntries(file, entries, error);
-  if (!bytes) return error;
-  const FileReplacement replacement{file, *bytes};
-  return ReplaceFiles({&replacement, 1});
+  return WriteEntries(entries);
+}
+
+ScaleMode ScaleModeSetting() {
+  const std::string name = GetPrivateProfileStringA(kSection, kScaleKey, ScaleModeName(ScaleMode::Sharp), SettingsFile());
+  return ParseScaleMode(name).value_or(ScaleMode::Sharp);
+}
+
+std::string SaveScaleMode(ScaleMode mode) {
+  return WriteEntries({{kSection, kScaleKey, std::string(ScaleModeName(mode))}});
 }
 
 }  // namespace platform::present

@@ -12,6 +12,7 @@
 #include "platform/headless.h"
 #include "platform/headless_graphics.h"
 #include "platform/headless_input.h"
+#include "platform/present.h"
 #include "platform/timer.h"
 
 namespace {
@@ -39,6 +40,10 @@ struct Machine {
   bool deviceLost = false;
   std::deque<TimedMessage> messages;
   headless::WindowState window;
+  // The player's display settings, read from settei.ini as the real window reads them.
+  platform::WindowMode windowMode = platform::WindowMode::FullScreen;
+  bool windowModeChosen = false;
+  platform::present::ScaleMode scaleMode = platform::present::ScaleMode::Sharp;
   int desktopWidth = 1920, desktopHeight = 1080;
   int cursorCount = 0;
   int timerPeriodDepth = 0;
@@ -231,6 +236,10 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
   Machine& machine = TheMachine();
   EnsureScreen(machine);
   machine.window = {true, false, clientWidth, clientHeight, std::string(titleUtf8)};
+  machine.scaleMode = platform::present::ScaleModeSetting();
+  if (!machine.windowModeChosen && platform::present::SavedWindowSetting().windowed.value_or(false)) {
+    machine.windowMode = platform::WindowMode::Window;
+  }
   Record("OpenWindow");
 }
 
@@ -281,8 +290,14 @@ void SetDisplayMode(bool fullScreen, int width, int height) {
   Record(fullScreen ? "FullScreen" : "Windowed");
 }
 
-// Tests drive the game's own display requests; the player's preference is for real screens.
-void SetWindowMode(WindowMode) {}
+// The game's own display requests stay full screen; the player's preference is only kept.
+void SetWindowMode(WindowMode mode) {
+  TheMachine().windowMode = mode;
+  TheMachine().windowModeChosen = true;
+}
+WindowMode CurrentWindowMode() { return TheMachine().windowMode; }
+void SetScaleMode(platform::present::ScaleMode mode) { TheMachine().scaleMode = mode; }
+platform::present::ScaleMode CurrentScaleMode() { return TheMachine().scaleMode; }
 
 int DisplayWidth() {
   const Machine& machine = TheMachine();

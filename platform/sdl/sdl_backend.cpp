@@ -373,8 +373,21 @@ void SetDisplayMode(bool fullScreen, int width, int height) {
 }
 
 void SetWindowMode(WindowMode mode) {
-  TheDisplay().playerWantsWindow = mode == WindowMode::Window;
-  TheDisplay().modeChosen = true;
+  Display& display = TheDisplay();
+  display.playerWantsWindow = mode == WindowMode::Window;
+  display.modeChosen = true;
+  ApplyWindowMode(display);
+}
+
+WindowMode CurrentWindowMode() { return TheDisplay().playerWantsWindow ? WindowMode::Window : WindowMode::FullScreen; }
+
+void SetScaleMode(platform::present::ScaleMode mode) {
+  if (TheDisplay().presenter) TheDisplay().presenter->SetScaleMode(mode);
+}
+
+platform::present::ScaleMode CurrentScaleMode() {
+  const Display& display = TheDisplay();
+  return display.presenter ? display.presenter->Mode() : platform::present::ScaleModeSetting();
 }
 
 int DisplayWidth() {

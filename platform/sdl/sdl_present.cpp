@@ -73,18 +73,6 @@ std::optional<PresentPath> PlannedPath() {
 
 SDL_Rect ToSdl(const platform::present::Rect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
 
-const char* ModeName(ScaleMode mode) {
-  switch (mode) {
-    case ScaleMode::Sharp:
-      return "sharp";
-    case ScaleMode::Whole:
-      return "whole";
-    case ScaleMode::Stretch:
-      return "stretch";
-  }
-  return "sharp";
-}
-
 }  // namespace
 
 Uint32 WindowPresenter::WindowFlags() {
@@ -149,7 +137,7 @@ void WindowPresenter::OpenCpuPath() {
 
 std::string WindowPresenter::Description() const {
   const std::string path = path_ == PresentPath::Cpu ? "cpu" : "renderer (" + rendererName_ + ")";
-  return path + ", " + ModeName(mode_) + ", " + std::to_string(output_.width) + "x" + std::to_string(output_.height);
+  return path + ", " + std::string(platform::present::ScaleModeName(mode_)) + ", " + std::to_string(output_.width) + "x" + std::to_string(output_.height);
 }
 
 Size WindowPresenter::OutputSize() const {
@@ -172,6 +160,11 @@ void WindowPresenter::Place(Size output) {
   output_ = output;
   placement_ = placement;
   bordersStale_ = true;
+}
+
+void WindowPresenter::SetScaleMode(ScaleMode mode) {
+  mode_ = mode;
+  WindowResized();
 }
 
 void WindowPresenter::WindowResized() {

@@ -33,6 +33,9 @@ class WindowPresenter {
   std::string Description() const;
 
   void SetPictureSize(platform::present::Size size) { picture_ = size; }
+  platform::present::ScaleMode Mode() const { return mode_; }
+  // Borders are redrawn, and the pointer follows at once.
+  void SetScaleMode(platform::present::ScaleMode mode);
   // A null picture is the picture surface.
   void Present(SDL_Texture* picture);
   // The window changed size: borders are redrawn and the pointer follows at once.

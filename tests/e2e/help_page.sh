@@ -11,15 +11,6 @@ portable_copy "$game"
 start_game "$work/game/kotobune"
 [ "$(count note 0 324 640 344)" -gt 30 ] || fail "a first start does not point at F1"
 
-# Up to five seconds for what a key shows: frames follow the clock, and the machine may be busy.
-wait_until() {
-  for _ in $(seq 50); do
-    [ "$(count "$1" "${@:2:4}")" "$6" "$7" ] && return 0
-    sleep 0.1
-  done
-  fail "$8"
-}
-
 xdotool key --window "$window" F1
 wait_until heading 40 20 200 60 -gt 40 "F1 did not show the page's heading"
 wait_until red 0 346 640 404 -eq 0 "the title's prompt still shows behind the page"

@@ -2,6 +2,7 @@
 # manager (without one a full-screen request does nothing; window_manager=none before
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
+# wait_until COLOUR X0 Y0 X1 Y1 TEST NUMBER MESSAGE,
 # game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY,
 # wait_for_window_size WIDTHxHEIGHT WHAT, portable_copy PROGRAM (sets $game),
 # and pids+=(PID) for anything to stop.
@@ -73,6 +74,16 @@ want = {'red': lambda r, g, b: r >= 200 and g <= 60 and b <= 60,  # the darkest 
         'note': lambda r, g, b: r <= 60 and 40 <= g <= 100 and 110 <= b <= 170}[kind]  # ink above the prompts
 print(sum(want(*rgb(x, y)) for x in range(x0, x1) for y in range(y0, y1)))
 PY
+}
+
+# Up to ten seconds until count's answer passes the test (-gt 40, -eq 0): frames follow the
+# clock, and the machine may be busy.
+wait_until() {
+  for _ in $(seq 100); do
+    [ "$(count "$1" "${@:2:4}")" "$6" "$7" ] && return 0
+    sleep 0.1
+  done
+  fail "$8"
 }
 
 # The game's window now: the renderer may replace the first one while it starts.

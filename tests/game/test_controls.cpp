@@ -1,9 +1,15 @@
 // Keys and the pointer, delivered as window messages and pumped at the start of a frame.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "phase_fixture.h"
+#include "platform/present.h"
 #include "record_bytes.h"
+#include "support/file_faults.h"
 
 using namespace playtest;
 
@@ -694,7 +700,7 @@ TEST_F(Keys, OtherKeysAreIgnored) {
   TForm1& game = StartPlaying();
   const bool playing = game.playing;
   const auto question = game.question;
-  for (const WORD key : {VK_RETURN, VK_MENU, VK_LEFT, WORD{'A'}, VK_F1, WORD{'H'}}) Press(key);
+  for (const WORD key : {VK_RETURN, VK_MENU, VK_LEFT, WORD{'A'}, VK_F1, WORD{'H'}, kKeyO}) Press(key);
   EXPECT_FALSE(game.IsPageOpen()) << "pages open from the title only";
   EXPECT_EQ(game.playing, playing);
   EXPECT_EQ(game.question, question);
@@ -762,6 +768,97 @@ TEST_F(HelpPage, FirstStartHintShowsOnTheTitleUntilPlayStarts) {
 
   folder.Write(kRecord, SavedRound());
   EXPECT_TRUE(Restart().promptNote.empty()) << "a player with a record has seen the game";
+}
+
+using SettingsPage = ControlsTest;
+
+namespace {
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// Sound reached the mix, from the key on, and for a few frames after it.
+bool HeardAfter(TForm1& game, const std::function<void()>& press) {
+  Hush(game);
+  headless::StartAudioCapture();
+  press();
+  const std::vector<float> heard = headless::TakeAudioCapture();
+  return std::any_of(heard.begin(), heard.end(), [](float sample) { return sample != 0.0f; });
+}
+
+}  // namespace
+
+// Every line changes at once and is written at once; the rest of the player's file stays byte for
+// byte, Escape finds the title as it was, and the next start has the values again.
+TEST_F(SettingsPage, EachLineChangesAtOnceIsKeptInSetteiIniAndReadAgainAtTheNextStart) {
+  std::ifstream in(std::filesystem::path(KOTOBUNE_DATA_DIR) / "settei.ini.sample", std::ios::binary);
+  const std::string sample{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  folder.Write("data/settei.ini", sample);
+  TForm1& game = StartAtPrompt();
+  Press(kKeyO);
+  ASSERT_TRUE(game.IsPageOpen());
+  const TitleSnapshot before = Snapshot(game);
+
+  Press(VK_RIGHT);
+  EXPECT_EQ(folder.Read("data/settei.ini"), sample) << "the loudest stays, and nothing is written";
+  Press(VK_LEFT);
+  EXPECT_EQ(game.musicVolume, 90);
+  Press(VK_DOWN);
+  for (int step = 0; step < 9; ++step) Press(VK_LEFT);
+  EXPECT_FALSE(HeardAfter(game, [&] { Press(VK_LEFT); RunFrames(3); })) << "the effect played at the new level";
+  Press(VK_LEFT);
+  EXPECT_EQ(game.effectsVolume, 0);
+  EXPECT_TRUE(HeardAfter(game, [&] { Press(VK_RIGHT); RunFrames(3); }));
+  Press(VK_DOWN);
+  Press(VK_RIGHT);
+  EXPECT_EQ(platform::present::CurrentScaleMode(), platform::present::ScaleMode::Whole);
+  Press(VK_DOWN);
+  Press(VK_RIGHT);
+  Press(VK_RIGHT);
+  EXPECT_EQ(platform::CurrentWindowMode(), platform::WindowMode::Window);
+  Press(VK_DOWN);
+  EXPECT_EQ(game.chosenSetting, 0) << "Down from the last line goes round to the first";
+  Press(VK_UP);
+  EXPECT_TRUE(Shows(*game.texPageLine[7], u"→ 表示：ウィンドウ", *game.writerSmall));
+  EXPECT_TRUE(Shows(*game.texPageLine[4], u"　 BGMの音量：90", *game.writerSmall));
+
+  std::string expected = Replaced(sample, "MusicVolume=100", "MusicVolume=90");
+  expected = Replaced(expected, "EffectsVolume=100", "EffectsVolume=10");
+  expected = Replaced(expected, "Scale=sharp\r\n", "Scale=whole\r\nWindow=1\r\n");
+  EXPECT_EQ(folder.Read("data/settei.ini"), expected);
+  Press(VK_ESCAPE);
+  EXPECT_FALSE(game.IsPageOpen());
+  EXPECT_TRUE(Snapshot(game) == before);
+
+  application.reset();
+  headless::Reset();  // a new process: the window's settings are read again too
+  headless::SetTime(kStartTime);
+  headless::SetExeName(folder.Native("kotobune"));
+  TForm1& next = Start();
+  EXPECT_EQ(next.musicVolume, 90);
+  EXPECT_EQ(next.effectsVolume, 10);
+  EXPECT_EQ(platform::present::CurrentScaleMode(), platform::present::ScaleMode::Whole);
+  EXPECT_EQ(platform::CurrentWindowMode(), platform::WindowMode::Window);
+}
+
+TEST_F(SettingsPage, AFileThatCannotBeWrittenKeepsTheChangeForThisGameAndSaysSo) {
+  const std::string mine = "; mine\r\n[Sound]\r\nMusicVolume=55\r\n";
+  folder.Write("data/settei.ini", mine);
+  TForm1& game = StartAtPrompt();
+  Press(kKeyO);
+  {
+    const FileSizeLimit full(8);
+    Press(VK_LEFT);
+  }
+  EXPECT_EQ(game.musicVolume, 50) << "a value between steps goes to the next step";
+  EXPECT_EQ(folder.Read("data/settei.ini"), mine);
+  EXPECT_TRUE(Shows(*game.texPageLine[10], u"settei.ini に書き込めませんでした。変更は今回だけ有効です。", *game.writerSmall));
+  Press(VK_LEFT);
+  EXPECT_EQ(folder.Read("data/settei.ini"), "; mine\r\n[Sound]\r\nMusicVolume=40\r\n");
+  EXPECT_TRUE(Shows(*game.texPageLine[10], u"変えた値はすぐに settei.ini に保存されます。", *game.writerSmall));
 }
 
 using Playthrough = ControlsTest;

@@ -46,7 +46,11 @@ class QueuedSpritesTest : public PhaseTest {
  protected:
   // The sprites of one more frame, as the frame routine queued them, by the texture's name.
   std::vector<Sprite> QueuedSprites() {
-    form->RunFrame();
+    if (form->IsPageOpen()) {
+      form->PageFrame();
+    } else {
+      form->RunFrame();
+    }
     std::vector<std::pair<const TDGTexture*, std::string>> names{
         {form->texMessage[0].get(), "prompt 0"},   {form->texMessage[1].get(), "prompt 1"},
         {form->texScore.get(), "score"},           {form->texBestScore.get(), "best score"},
@@ -64,6 +68,9 @@ class QueuedSpritesTest : public PhaseTest {
       names.emplace_back(form->texReadingPlate[r].get(), "reading plate " + std::to_string(r));
       names.emplace_back(form->texAnswer[r].get(), "answer " + std::to_string(r));
       names.emplace_back(form->texAnswerPlate[r].get(), "answer plate " + std::to_string(r));
+    }
+    for (int i = 0; i < layout::kPageLineCount; ++i) {
+      names.emplace_back(form->texPageLine[i].get(), "page line " + std::to_string(i));
     }
     std::vector<Sprite> sprites;
     for (const TSXQueuedQuad& quad : form->scene->OverlayQueue().Quads()) {
@@ -131,6 +138,7 @@ std::vector<Box> BoardsOf(const std::string& name) {
   if (startsWith("meaning")) return {layout::kMeaningBoards[0], layout::kMeaningBoards[1]};
   if (startsWith("reading") || startsWith("answer")) return {layout::kRowTextBoards[row]};
   if (startsWith("prompt")) return {layout::kPromptBand};
+  if (startsWith("page line")) return {layout::kPageBoard};
   if (name == "score" || name == "best score") return {layout::kScoreBoard};
   if (name == "correct count" || name == "combo count" || name == "stage") return {layout::kCounterBoard};
   return {};
@@ -154,7 +162,8 @@ TEST_P(LayoutTest, NothingCoversPanelTextSlotsOrDividerAndEveryTextSitsOnItsBoar
   ASSERT_EQ(form->texSosaHoho->Width(), static_cast<UINT>(layout::kControlsWidth));
   ASSERT_EQ(form->texSosaHoho->Height(), static_cast<UINT>(layout::kControlsHeight));
   const std::vector<Sprite> sprites = QueuedSprites();
-  const std::vector<Keepout> keepouts = Keepouts();
+  // A page hides the field and the panel.
+  const std::vector<Keepout> keepouts = form->IsPageOpen() ? std::vector<Keepout>{} : Keepouts();
   int texts = 0;
   for (const Sprite& sprite : sprites) {
     if (sprite.name == "controls panel") continue;

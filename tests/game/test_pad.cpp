@@ -65,6 +65,12 @@ TEST_F(PadTest, EachButtonActsAsItsKeyAndAAndBAnswerTheQuestions) {
        [](const TForm1& g) { return g.resumeState == 2 && !g.Application.Terminated(); }},
       {"A on the title does not answer", false, {}, Button::A,
        [](const TForm1& g) { return g.titlePhase && g.resumeState == 0 && !g.playing; }},
+      {"Back on the title opens the settings", false, {}, Button::Back,
+       [](const TForm1& g) { return g.openPage == Page::Settings; }},
+      {"the D-pad changes a setting", false, {kKeyO}, Button::DPadLeft,
+       [](const TForm1& g) { return g.musicVolume == 90; }},
+      {"B on the settings goes back to the resume question", true, {kKeyO}, Button::B,
+       [](const TForm1& g) { return !g.IsPageOpen() && g.IsResumeQuestionOpen(); }},
   };
   for (const ButtonCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -45,10 +45,13 @@ constexpr int SHIFTJIS_CHARSET = 128;
 class TForm;
 
 namespace platform {
-// How the player wants the game shown (the command line): on the whole screen, as the game
-// asks, or in a window of the picture's size times a whole factor.
+// How the player wants the game shown: on the whole screen, as the game asks, or in a window
+// of the picture's size times a whole factor. Before the window opens it is the command line's
+// choice; afterwards the window changes at once.
 enum class WindowMode { FullScreen, Window };
 void SetWindowMode(WindowMode mode);
+// The player's choice as it stands: the saved one, until something changes it.
+WindowMode CurrentWindowMode();
 
 // The program file's full path, Shift-JIS, as the game names files.
 std::string ProgramPath();

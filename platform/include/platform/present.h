@@ -2,6 +2,7 @@
 // How the fixed-size picture fills a window of any size: where it lands, which picture pixel
 // lies under a window pixel, and a CPU scaler that draws it there. Both present paths share
 // this, so the pointer maps the same way whichever draws the frame.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,12 +15,20 @@ namespace platform::present {
 // pixel gets the same size on screen. Whole: only the whole factor, wider borders.
 // Stretch: nearest neighbour to the largest rectangle of the picture's shape.
 enum class ScaleMode { Sharp, Whole, Stretch };
+inline constexpr std::array<ScaleMode, 3> kScaleModes{ScaleMode::Sharp, ScaleMode::Whole, ScaleMode::Stretch};
 
 std::optional<ScaleMode> ParseScaleMode(std::string_view name);
+// The name ParseScaleMode reads, as settei.ini holds it.
+std::string_view ScaleModeName(ScaleMode mode);
 // data\settei.ini beside the executable, as the game names it.
 std::string SettingsFile();
 // [Display] Scale in the settings; sharp when absent or unknown.
 ScaleMode ScaleModeSetting();
+// Writes [Display] Scale, the rest of the file kept as it is; "" or the reason.
+std::string SaveScaleMode(ScaleMode mode);
+// How the open window scales the picture: the setting's at first; set, from the next frame on.
+ScaleMode CurrentScaleMode();
+void SetScaleMode(ScaleMode mode);
 
 // The renderer's copy on a real GPU; our own scaler into the window's surface where the
 // renderer would rasterise in software anyway. `forced` is KOTOBUNE_PRESENT ("cpu" or

@@ -69,6 +69,8 @@ UINT AvailableTextureMemory() {
   return static_cast<UINT>(total > liveTextureBytes ? total - liveTextureBytes : 0);
 }
 
+bool TexturesAlive() { return liveTextureBytes > 0; }
+
 HRESULT Texture::Create(SDL_Renderer* renderer, UINT width, UINT height, UINT levels, DWORD usage,
                         D3DFORMAT format, D3DPOOL pool, Texture** created) {
   if (created == nullptr) return D3DERR_INVALIDCALL;

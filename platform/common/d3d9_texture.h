@@ -21,6 +21,7 @@ Uint32 SdlFormatOf(D3DFORMAT format);
 
 // Video memory the device reports as free: the profile's total less what live textures hold.
 UINT AvailableTextureMemory();
+bool TexturesAlive();
 
 class Texture final : public IDirect3DTexture9 {
  public:

@@ -136,6 +136,13 @@ SDL_Renderer* WindowPresenter::Renderer() {
   return renderer_;
 }
 
+void WindowPresenter::FitPictureSurface() {
+  if (!offscreen_ || (offscreen_->w == picture_.width && offscreen_->h == picture_.height)) return;
+  SDL_DestroyRenderer(renderer_);
+  renderer_ = nullptr;
+  OpenCpuPath();
+}
+
 std::string WindowPresenter::RendererName() const { return path_ == PresentPath::Cpu ? "software" : rendererName_; }
 
 void WindowPresenter::OpenCpuPath() {
@@ -149,7 +156,8 @@ void WindowPresenter::OpenCpuPath() {
 
 std::string WindowPresenter::Description() const {
   const std::string path = path_ == PresentPath::Cpu ? "cpu" : "renderer (" + rendererName_ + ")";
-  return path + ", " + ModeName(mode_) + ", " + std::to_string(output_.width) + "x" + std::to_string(output_.height);
+  const std::string shown = path + ", " + ModeName(mode_) + ", " + std::to_string(output_.width) + "x" + std::to_string(output_.height);
+  return path_ == PresentPath::Cpu ? shown + ", " + std::to_string(readBacks_) + " frames read back" : shown;
 }
 
 Size WindowPresenter::OutputSize() const {
@@ -262,6 +270,7 @@ platform::present::ConstImage WindowPresenter::CpuPicture(SDL_Texture* picture) 
   if (picture == nullptr) {
     return {static_cast<const std::uint32_t*>(offscreen_->pixels), offscreen_->w, offscreen_->h, offscreen_->pitch / 4};
   }
+  ++readBacks_;
   frame_.resize(static_cast<size_t>(picture_.width) * static_cast<size_t>(picture_.height));
   SDL_SetRenderTarget(renderer_, picture);
   if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, frame_.data(), picture_.width * 4) != 0) return {};

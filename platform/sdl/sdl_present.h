@@ -26,6 +26,9 @@ class WindowPresenter {
   // On the CPU path made at the first call, for the picture size set by then: the device asks
   // once it has named its back buffer, which may differ from the window's first size.
   SDL_Renderer* Renderer();
+  // On the CPU path, a picture surface of another size than the picture's is replaced, with
+  // its renderer; nothing made with that renderer may still be alive.
+  void FitPictureSurface();
   std::string RendererName() const;
   // The CPU path's picture: the renderer draws straight into it. Null on the renderer path.
   SDL_Surface* PictureSurface() const { return offscreen_.get(); }
@@ -73,6 +76,8 @@ class WindowPresenter {
   // size is drawn into a texture and read back.
   std::unique_ptr<SDL_Surface, SurfaceDeleter> offscreen_;
   std::vector<std::uint32_t> frame_;
+  // Frames that took that slow way: a device whose back buffer is not the picture surface.
+  long readBacks_ = 0;
   platform::present::Scaler scaler_;
   SDL_Surface* surface_ = nullptr;
 };

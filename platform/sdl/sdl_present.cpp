@@ -107,6 +107,7 @@ WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode, Size pictur
 
 WindowPresenter::~WindowPresenter() {
   enlarged_.reset();
+  scaled_.reset();
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
 }
 
@@ -118,7 +119,8 @@ void WindowPresenter::OpenRenderer(bool forced) {
     rendererName_ = info.name;
     const std::string gl = GlRendererString();
     if (!gl.empty()) rendererName_ += " " + gl;
-    if (forced || platform::present::ChoosePresentPath(info.name, gl) == PresentPath::Renderer) return;
+    softwareRasteriser_ = platform::present::ChoosePresentPath(info.name, gl) == PresentPath::Cpu;
+    if (forced || !softwareRasteriser_) return;
     SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
     rendererName_.clear();
@@ -129,6 +131,7 @@ void WindowPresenter::OpenRenderer(bool forced) {
   }
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   rendererName_ = "software";
+  softwareRasteriser_ = true;
 }
 
 SDL_Renderer* WindowPresenter::Renderer() {
@@ -253,12 +256,39 @@ SDL_Texture* WindowPresenter::Enlarged(SDL_Texture* picture) {
   return enlarged_.get();
 }
 
+// A software rasteriser would enlarge and then smooth in two passes over the screen; our
+// scaler does both in one, into a texture the renderer merely copies.
+SDL_Texture* WindowPresenter::ScaledInMemory(SDL_Texture* picture) {
+  if (!softwareRasteriser_ || mode_ != ScaleMode::Sharp || placement_.wholeFactor < 2) return nullptr;
+  const platform::present::ConstImage source = CpuPicture(picture);
+  if (source.pixels == nullptr) return nullptr;
+  const Size size{placement_.picture.width, placement_.picture.height};
+  int width = 0, height = 0;
+  if (scaled_) SDL_QueryTexture(scaled_.get(), nullptr, nullptr, &width, &height);
+  if (!scaled_ || width != size.width || height != size.height) {
+    scaled_.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, size.width, size.height));
+    if (!scaled_) return nullptr;
+    SDL_SetTextureBlendMode(scaled_.get(), SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(scaled_.get(), SDL_ScaleModeNearest);
+  }
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(scaled_.get(), nullptr, &pixels, &pitch) != 0) return nullptr;
+  platform::present::Placement inTexture = placement_;
+  inTexture.picture.x = inTexture.picture.y = 0;
+  scaler_.Draw(mode_, inTexture, source, {static_cast<std::uint32_t*>(pixels), size.width, size.height, pitch / 4});
+  SDL_UnlockTexture(scaled_.get());
+  return scaled_.get();
+}
+
 void WindowPresenter::PresentWithRenderer(SDL_Texture* picture) {
-  SDL_Texture* shown = Enlarged(picture);
+  SDL_Texture* scaled = ScaledInMemory(picture);
+  SDL_Texture* shown = scaled != nullptr ? scaled : Enlarged(picture);
   SDL_SetRenderTarget(renderer_, nullptr);
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  SDL_SetTextureScaleMode(shown, mode_ == ScaleMode::Sharp ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  const bool smoothed = mode_ == ScaleMode::Sharp && scaled == nullptr;
+  SDL_SetTextureScaleMode(shown, smoothed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   const SDL_Rect destination = ToSdl(placement_.picture);
   SDL_RenderCopy(renderer_, shown, nullptr, &destination);
   SDL_RenderPresent(renderer_);

@@ -57,6 +57,7 @@ class WindowPresenter {
   void LeaveUngrantedFullScreen();
   void PresentWithRenderer(SDL_Texture* picture);
   SDL_Texture* Enlarged(SDL_Texture* picture);
+  SDL_Texture* ScaledInMemory(SDL_Texture* picture);
   platform::present::ConstImage CpuPicture(SDL_Texture* picture);
   void PresentFromCpu(SDL_Texture* picture);
 
@@ -72,11 +73,15 @@ class WindowPresenter {
   Uint64 mismatchSince_ = 0;
   // Renderer path: the picture at the whole factor, which the GPU then scales linearly.
   std::unique_ptr<SDL_Texture, TextureDeleter> enlarged_;
+  // Renderer path on a software rasteriser: the picture scaled by our scaler, copied as it is.
+  std::unique_ptr<SDL_Texture, TextureDeleter> scaled_;
+  bool softwareRasteriser_ = false;
   // CPU path: the renderer draws into memory that our scaler reads; a picture of another
   // size is drawn into a texture and read back.
   std::unique_ptr<SDL_Surface, SurfaceDeleter> offscreen_;
   std::vector<std::uint32_t> frame_;
-  // Frames that took that slow way: a device whose back buffer is not the picture surface.
+  // Frames read back; on the CPU path only a device whose back buffer is not the picture
+  // surface needs to.
   long readBacks_ = 0;
   platform::present::Scaler scaler_;
   SDL_Surface* surface_ = nullptr;

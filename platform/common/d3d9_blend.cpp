@@ -129,6 +129,32 @@ std::uint32_t BlendPlain(std::uint32_t source, std::uint32_t below) {
   return result;
 }
 
+// The texel itself blended plainly: an opaque one replaces the pixel, a clear one leaves it.
+void BlendTexel(std::uint32_t texel, std::uint32_t& pixel) {
+  if (texel >= 0xFF000000u) {
+    pixel = texel;
+  } else if (texel >= 0x01000000u) {
+    pixel = BlendPlain(texel, pixel);
+  }
+}
+
+// Sprites are opaque or clear in long runs, often whole: blocks of either are copied or
+// skipped at once.
+void BlendTexelSpan(std::span<const std::uint32_t> texels, std::span<std::uint32_t> pixels) {
+  constexpr std::size_t kBlock = 8;
+  std::size_t i = 0;
+  for (; i + kBlock <= pixels.size(); i += kBlock) {
+    std::uint32_t all = 0xFFFFFFFFu, any = 0;
+    for (std::size_t k = i; k < i + kBlock; ++k) all &= texels[k], any |= texels[k];
+    if (all >= 0xFF000000u) {
+      std::copy_n(texels.begin() + static_cast<std::ptrdiff_t>(i), kBlock, pixels.begin() + static_cast<std::ptrdiff_t>(i));
+    } else if (any >= 0x01000000u) {
+      for (std::size_t k = i; k < i + kBlock; ++k) BlendTexel(texels[k], pixels[k]);
+    }
+  }
+  for (; i < pixels.size(); ++i) BlendTexel(texels[i], pixels[i]);
+}
+
 // Most sources are opaque or clear: those skip the arithmetic.
 template <bool kModulates>
 void BlendSpanPlainly(const PixelPipeline& p, const StageMasks& stage, std::span<const std::uint32_t> texels,
@@ -162,8 +188,11 @@ bool ReadsBelow(const PixelPipeline& p, std::span<const std::uint32_t> texels, s
 void ShadeSpan(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse,
                std::span<std::uint32_t> pixels) {
   const auto stage = PlainStage(p, diffuse);
-  if (stage && stage->texel == 0xFFFFFFFFu && !p.blend && !p.alphaTest) {
+  const bool passesTexel = stage && stage->texel == 0xFFFFFFFFu && !p.alphaTest;
+  if (passesTexel && !p.blend) {
     std::copy_n(texels.begin(), pixels.size(), pixels.begin());
+  } else if (passesTexel && BlendsPlainly(p)) {
+    BlendTexelSpan(texels, pixels);
   } else if (stage && BlendsPlainly(p) && stage->product == 0) {
     BlendSpanPlainly<false>(p, *stage, texels, diffuse, pixels);
   } else if (stage && BlendsPlainly(p)) {

@@ -42,10 +42,13 @@ TEST(ShadeSpan, FastLoopsMatchTheGeneralRoutine) {
   testedPlain.alphaRef = 0x40;
   testedOpaque.alphaRef = 0x80;
   std::mt19937 random(5);
-  std::vector<std::uint32_t> texels(4096), below(texels.size());
+  std::vector<std::uint32_t> texels(8192), below(texels.size());
   for (std::size_t i = 0; i < texels.size(); ++i) {
-    // Every alpha level, each over many colours.
-    texels[i] = static_cast<std::uint32_t>(i % 256) << 24 | (random() & 0xFFFFFF);
+    // Every alpha level, each over many colours; then runs of opaque, clear and half texels
+    // that blocks of any length start and end inside.
+    const std::uint32_t run[] = {0xFF, 0x00, 0x80, 0x01};
+    const std::uint32_t alpha = i < 4096 ? i % 256 : run[(i / 13) % 4];
+    texels[i] = alpha << 24 | (random() & 0xFFFFFF);
     below[i] = static_cast<std::uint32_t>(random());
   }
   for (const auto& [pipeline, diffuse] : {std::pair{plain, 0xFFFFFFFFu}, std::pair{opaque, 0xFFFFFFFFu},

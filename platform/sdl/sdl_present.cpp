@@ -242,18 +242,12 @@ void WindowPresenter::Present(SDL_Texture* picture) {
 SDL_Texture* WindowPresenter::Enlarged(SDL_Texture* picture) {
   const int factor = placement_.wholeFactor;
   if (mode_ != ScaleMode::Sharp || factor < 2) return picture;
-  const Size size{picture_.width * factor, picture_.height * factor};
-  int width = 0, height = 0;
-  if (enlarged_) SDL_QueryTexture(enlarged_.get(), nullptr, nullptr, &width, &height);
-  if (!enlarged_ || width != size.width || height != size.height) {
-    enlarged_.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, size.width, size.height));
-    if (!enlarged_) return picture;
-    SDL_SetTextureBlendMode(enlarged_.get(), SDL_BLENDMODE_NONE);
-  }
+  SDL_Texture* enlarged = Kept(enlarged_, SDL_TEXTUREACCESS_TARGET, {picture_.width * factor, picture_.height * factor});
+  if (enlarged == nullptr) return picture;
   SDL_SetTextureScaleMode(picture, SDL_ScaleModeNearest);
-  SDL_SetRenderTarget(renderer_, enlarged_.get());
+  SDL_SetRenderTarget(renderer_, enlarged);
   SDL_RenderCopy(renderer_, picture, nullptr, nullptr);
-  return enlarged_.get();
+  return enlarged;
 }
 
 // A software rasteriser would enlarge and then smooth in two passes over the screen; our
@@ -263,22 +257,27 @@ SDL_Texture* WindowPresenter::ScaledInMemory(SDL_Texture* picture) {
   const platform::present::ConstImage source = CpuPicture(picture);
   if (source.pixels == nullptr) return nullptr;
   const Size size{placement_.picture.width, placement_.picture.height};
-  int width = 0, height = 0;
-  if (scaled_) SDL_QueryTexture(scaled_.get(), nullptr, nullptr, &width, &height);
-  if (!scaled_ || width != size.width || height != size.height) {
-    scaled_.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, size.width, size.height));
-    if (!scaled_) return nullptr;
-    SDL_SetTextureBlendMode(scaled_.get(), SDL_BLENDMODE_NONE);
-    SDL_SetTextureScaleMode(scaled_.get(), SDL_ScaleModeNearest);
-  }
+  SDL_Texture* scaled = Kept(scaled_, SDL_TEXTUREACCESS_STREAMING, size);
   void* pixels = nullptr;
   int pitch = 0;
-  if (SDL_LockTexture(scaled_.get(), nullptr, &pixels, &pitch) != 0) return nullptr;
+  if (scaled == nullptr || SDL_LockTexture(scaled, nullptr, &pixels, &pitch) != 0) return nullptr;
   platform::present::Placement inTexture = placement_;
   inTexture.picture.x = inTexture.picture.y = 0;
   scaler_.Draw(mode_, inTexture, source, {static_cast<std::uint32_t*>(pixels), size.width, size.height, pitch / 4});
-  SDL_UnlockTexture(scaled_.get());
-  return scaled_.get();
+  SDL_UnlockTexture(scaled);
+  return scaled;
+}
+
+// Kept between frames, and made again when it must have another size; it replaces what it
+// is drawn over.
+SDL_Texture* WindowPresenter::Kept(std::unique_ptr<SDL_Texture, TextureDeleter>& texture, int access, Size size) {
+  int width = 0, height = 0;
+  if (texture) SDL_QueryTexture(texture.get(), nullptr, nullptr, &width, &height);
+  if (!texture || width != size.width || height != size.height) {
+    texture.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, access, size.width, size.height));
+    if (texture) SDL_SetTextureBlendMode(texture.get(), SDL_BLENDMODE_NONE);
+  }
+  return texture.get();
 }
 
 void WindowPresenter::PresentWithRenderer(SDL_Texture* picture) {

@@ -58,6 +58,7 @@ class WindowPresenter {
   void PresentWithRenderer(SDL_Texture* picture);
   SDL_Texture* Enlarged(SDL_Texture* picture);
   SDL_Texture* ScaledInMemory(SDL_Texture* picture);
+  SDL_Texture* Kept(std::unique_ptr<SDL_Texture, TextureDeleter>& texture, int access, platform::present::Size size);
   platform::present::ConstImage CpuPicture(SDL_Texture* picture);
   void PresentFromCpu(SDL_Texture* picture);
 

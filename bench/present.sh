@@ -47,7 +47,7 @@ measure() {
   local line
   line=$(cat "$work/out" "$work/err" | grep -m1 'CPU .* ms per frame')
   local frames cpu startup
-  frames=$(sed -n 's/.*frames \([0-9]*\).*/\1/p' <<<"$line")
+  frames=$(sed -n 's/^[^,]*frames \([0-9]*\),.*/\1/p' <<<"$line")
   cpu=$(sed -n 's/.*CPU \([0-9.]*\) ms per frame.*/\1/p' <<<"$line")
   startup=$(sed -n 's/.*first frame after \([0-9.]*\) ms CPU.*/\1/p' <<<"$line")
   echo "$cpu $(awk "BEGIN {printf \"%.2f\", ($after - $before) / $frames}") $rss $threads $startup"

@@ -42,6 +42,9 @@ std::optional<Message> NextMessage(int waitMicroseconds);
 
 // The graphics device draws with this renderer into a picture of the back-buffer size.
 SDL_Renderer* Renderer();
+// Makes the picture surface, where there is one, the display mode's size, replacing the
+// renderer that draws into it: the caller has released everything made with that renderer.
+void FitPictureSurface();
 // Its name, known without making it.
 std::string RendererName();
 void SetDisplayMode(bool fullScreen, int width, int height);

@@ -153,6 +153,9 @@ class Direct3D final : public IDirect3D9 {
     backend::SetDisplayMode(params->Windowed == FALSE, static_cast<int>(params->BackBufferWidth),
                             static_cast<int>(params->BackBufferHeight));
     FitWindowToFullScreen(*params);
+    // With no other device and no texture alive nothing holds the renderer, so one drawing
+    // into memory of the new back buffer's size may take its place, for the device to draw in.
+    if (RefCount() == 1 && !TexturesAlive()) backend::FitPictureSurface();
     SDL_Renderer* renderer = backend::Renderer();
     SDL_Surface* memory = PictureMemory(*params);
     SdlTexturePtr picture;

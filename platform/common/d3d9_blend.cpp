@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace platform::d3d9 {
 namespace {
@@ -76,65 +78,125 @@ int BlendChannel(const PixelPipeline& p, std::size_t c, const Channels& source, 
   return std::clamp((sum + 127) / 255, 0, 255);
 }
 
-// Texture stage 0 passes the texel through unchanged under an opaque white vertex colour.
-bool PassesTexel(const PixelPipeline& p, std::uint32_t diffuse) {
-  const auto showsTexture = [](DWORD op, DWORD arg1, DWORD arg2) {
-    if (op == D3DTOP_SELECTARG1) return arg1 == D3DTA_TEXTURE;
-    if (op == D3DTOP_SELECTARG2) return arg2 == D3DTA_TEXTURE;
-    return arg1 == D3DTA_TEXTURE || arg2 == D3DTA_TEXTURE;
+// Where stage 0 takes a part of its result from: the texel, the vertex colour, or their
+// product (a vertex colour of opaque white leaves the texel as it is).
+struct StageMasks {
+  std::uint32_t texel = 0, diffuse = 0, product = 0;
+};
+
+// Stage 0's colour and alpha, each a selection or a product of the texel and the vertex
+// colour; none for the squares of either.
+std::optional<StageMasks> PlainStage(const PixelPipeline& p, std::uint32_t diffuse) {
+  enum class From { Texel, Diffuse, Product, Other };
+  // In stage 0 "current" is the vertex colour.
+  const auto of = [](DWORD arg) { return arg == D3DTA_TEXTURE ? From::Texel : From::Diffuse; };
+  const auto from = [&](DWORD op, DWORD arg1, DWORD arg2) {
+    if (op == D3DTOP_SELECTARG1) return of(arg1);
+    if (op == D3DTOP_SELECTARG2) return of(arg2);
+    if (op != D3DTOP_MODULATE || of(arg1) == of(arg2)) return From::Other;
+    return diffuse == 0xFFFFFFFFu ? From::Texel : From::Product;
   };
-  return diffuse == 0xFFFFFFFFu && showsTexture(p.colourOp, p.colourArg1, p.colourArg2) &&
-         showsTexture(p.alphaOp, p.alphaArg1, p.alphaArg2);
+  StageMasks masks;
+  for (const auto& [part, mask] : {std::pair{from(p.colourOp, p.colourArg1, p.colourArg2), 0x00FFFFFFu},
+                                   std::pair{from(p.alphaOp, p.alphaArg1, p.alphaArg2), 0xFF000000u}}) {
+    if (part == From::Other) return std::nullopt;
+    (part == From::Texel ? masks.texel : part == From::Diffuse ? masks.diffuse : masks.product) |= mask;
+  }
+  return masks;
 }
 
-// Plain alpha blending of the texel itself: opaque texels replace the pixel, clear ones leave it.
-bool PlainAlphaBlend(const PixelPipeline& p, std::uint32_t diffuse) {
-  return p.blend && !p.alphaTest && p.sourceBlend == D3DBLEND_SRCALPHA && p.destinationBlend == D3DBLEND_INVSRCALPHA &&
-         p.blendOp == D3DBLENDOP_ADD && PassesTexel(p, diffuse);
+std::uint32_t Modulate(std::uint32_t texel, std::uint32_t diffuse) {
+  std::uint32_t result = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    result |= static_cast<std::uint32_t>(Product(static_cast<int>((texel >> shift) & 0xFF), static_cast<int>((diffuse >> shift) & 0xFF))) << shift;
+  }
+  return result;
 }
 
-// The texel itself reaches the blender, which either replaces the pixel or blends plainly.
-bool TexelBlendedPlainly(const PixelPipeline& p, std::uint32_t diffuse) {
-  const bool plain = !p.blend || (p.sourceBlend == D3DBLEND_SRCALPHA && p.destinationBlend == D3DBLEND_INVSRCALPHA &&
-                                  p.blendOp == D3DBLENDOP_ADD);
-  return plain && PassesTexel(p, diffuse);
+// The blender is off, or blends the source by its alpha over the pixel.
+bool BlendsPlainly(const PixelPipeline& p) {
+  return !p.blend || (p.sourceBlend == D3DBLEND_SRCALPHA && p.destinationBlend == D3DBLEND_INVSRCALPHA &&
+                      p.blendOp == D3DBLENDOP_ADD);
 }
 
 // Shade's arithmetic for plain alpha blending, without the general factors.
-std::uint32_t BlendPlain(std::uint32_t texel, std::uint32_t below) {
-  const std::uint32_t alpha = texel >> 24, rest = 255 - alpha;
+std::uint32_t BlendPlain(std::uint32_t source, std::uint32_t below) {
+  const std::uint32_t alpha = source >> 24, rest = 255 - alpha;
   std::uint32_t result = 0;
   for (int shift = 0; shift < 32; shift += 8) {
-    result |= (((texel >> shift) & 0xFF) * alpha + ((below >> shift) & 0xFF) * rest + 127) / 255 << shift;
+    result |= (((source >> shift) & 0xFF) * alpha + ((below >> shift) & 0xFF) * rest + 127) / 255 << shift;
   }
   return result;
+}
+
+// The texel itself blended plainly: an opaque one replaces the pixel, a clear one leaves it.
+void BlendTexel(std::uint32_t texel, std::uint32_t& pixel) {
+  if (texel >= 0xFF000000u) {
+    pixel = texel;
+  } else if (texel >= 0x01000000u) {
+    pixel = BlendPlain(texel, pixel);
+  }
+}
+
+// Sprites are opaque or clear in long runs, often whole: blocks of either are copied or
+// skipped at once.
+void BlendTexelSpan(std::span<const std::uint32_t> texels, std::span<std::uint32_t> pixels) {
+  constexpr std::size_t kBlock = 8;
+  std::size_t i = 0;
+  for (; i + kBlock <= pixels.size(); i += kBlock) {
+    std::uint32_t all = 0xFFFFFFFFu, any = 0;
+    for (std::size_t k = i; k < i + kBlock; ++k) all &= texels[k], any |= texels[k];
+    if (all >= 0xFF000000u) {
+      std::copy_n(texels.begin() + static_cast<std::ptrdiff_t>(i), kBlock, pixels.begin() + static_cast<std::ptrdiff_t>(i));
+    } else if (any >= 0x01000000u) {
+      for (std::size_t k = i; k < i + kBlock; ++k) BlendTexel(texels[k], pixels[k]);
+    }
+  }
+  for (; i < pixels.size(); ++i) BlendTexel(texels[i], pixels[i]);
+}
+
+// Most sources are opaque or clear: those skip the arithmetic.
+template <bool kModulates>
+void BlendSpanPlainly(const PixelPipeline& p, const StageMasks& stage, std::span<const std::uint32_t> texels,
+                      std::uint32_t diffuse, std::span<std::uint32_t> pixels) {
+  // The scene leaves the alpha test on once a cut-out was drawn, so it is tested here too.
+  const int reference = static_cast<int>(p.alphaRef & 0xFF);
+  const std::uint32_t fixed = diffuse & stage.diffuse;
+  for (std::size_t i = 0; i < pixels.size(); ++i) {
+    std::uint32_t source = (texels[i] & stage.texel) | fixed;
+    if constexpr (kModulates) source |= Modulate(texels[i], diffuse) & stage.product;
+    const std::uint32_t alpha = source >> 24;
+    if (p.alphaTest && !PassesAlphaTest(p.alphaFunc, static_cast<int>(alpha), reference)) continue;
+    if (!p.blend || alpha == 0xFF) {
+      pixels[i] = source;
+    } else if (alpha != 0) {
+      pixels[i] = BlendPlain(source, pixels[i]);
+    }
+  }
 }
 
 }  // namespace
 
 bool ReadsBelow(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse) {
   if (!p.blend && !p.alphaTest) return false;
-  if (!PlainAlphaBlend(p, diffuse)) return true;
+  const auto stage = PlainStage(p, diffuse);
+  const bool passesTexel = stage && stage->texel == 0xFFFFFFFFu;
+  if (!p.blend || p.alphaTest || !BlendsPlainly(p) || !passesTexel) return true;
   return std::any_of(texels.begin(), texels.end(), [](std::uint32_t texel) { return texel < 0xFF000000u; });
 }
 
-// Most texels of a sprite are opaque or clear: those skip the arithmetic.
 void ShadeSpan(const PixelPipeline& p, std::span<const std::uint32_t> texels, std::uint32_t diffuse,
                std::span<std::uint32_t> pixels) {
-  if (!p.blend && !p.alphaTest && PassesTexel(p, diffuse)) {
+  const auto stage = PlainStage(p, diffuse);
+  const bool passesTexel = stage && stage->texel == 0xFFFFFFFFu && !p.alphaTest;
+  if (passesTexel && !p.blend) {
     std::copy_n(texels.begin(), pixels.size(), pixels.begin());
-  } else if (TexelBlendedPlainly(p, diffuse)) {
-    // The scene leaves the alpha test on once a cut-out was drawn, so it is tested here too.
-    const int reference = static_cast<int>(p.alphaRef & 0xFF);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-      const std::uint32_t alpha = texels[i] >> 24;
-      if (p.alphaTest && !PassesAlphaTest(p.alphaFunc, static_cast<int>(alpha), reference)) continue;
-      if (!p.blend || alpha == 0xFF) {
-        pixels[i] = texels[i];
-      } else if (alpha != 0) {
-        pixels[i] = BlendPlain(texels[i], pixels[i]);
-      }
-    }
+  } else if (passesTexel && BlendsPlainly(p)) {
+    BlendTexelSpan(texels, pixels);
+  } else if (stage && BlendsPlainly(p) && stage->product == 0) {
+    BlendSpanPlainly<false>(p, *stage, texels, diffuse, pixels);
+  } else if (stage && BlendsPlainly(p)) {
+    BlendSpanPlainly<true>(p, *stage, texels, diffuse, pixels);
   } else {
     for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = Shade(p, texels[i], diffuse, pixels[i]);
   }

@@ -533,19 +533,23 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
   const SDL_Rect picture{0, 0, static_cast<int>(params_.BackBufferWidth), static_cast<int>(params_.BackBufferHeight)};
   SDL_Rect shown;
   if (!SDL_IntersectRect(&area, &picture, &shown)) return true;
+  const SDL_Rect source{rectangle.source.x + shown.x - area.x, rectangle.source.y + shown.y - area.y, shown.w, shown.h};
+  const SDL_Color& c = rectangle.colour;
+  const std::uint32_t diffuse = std::uint32_t{c.a} << 24 | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
+  // Texels kept as ARGB are shaded where they lie, without a copy.
+  std::size_t texelPitch = 0;
+  const std::uint32_t* rows = texture != nullptr ? texture->ArgbRows(source, texelPitch) : nullptr;
+  if (memory_ != nullptr && rows != nullptr) return ShadeInMemory(pipeline, diffuse, shown, rows, texelPitch);
   const auto count = static_cast<std::size_t>(shown.w) * static_cast<std::size_t>(shown.h);
   // Kept at the largest size drawn: a frame of sprites neither allocates nor clears it.
   if (texels_.size() < count) texels_.resize(count);
-  const SDL_Rect source{rectangle.source.x + shown.x - area.x, rectangle.source.y + shown.y - area.y, shown.w, shown.h};
   if (texture == nullptr) {
     std::fill_n(texels_.begin(), count, 0xFFFFFFFFu);  // no texture samples as opaque white
   } else if (!texture->CopyArgb(source, texels_.data())) {
     return false;
   }
   const std::span<const std::uint32_t> texels(texels_.data(), count);
-  const SDL_Color& c = rectangle.colour;
-  const std::uint32_t diffuse = std::uint32_t{c.a} << 24 | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b;
-  if (memory_ != nullptr) return ShadeInMemory(pipeline, diffuse, shown);
+  if (memory_ != nullptr) return ShadeInMemory(pipeline, diffuse, shown, texels_.data(), static_cast<std::size_t>(shown.w));
   pixels_.assign(count, 0);
   const int pitch = shown.w * 4;
   if (ReadsBelow(pipeline, texels, diffuse) &&
@@ -557,13 +561,14 @@ bool Device::ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle)
 }
 
 // The picture is our own memory: shaded in place, row by row, with nothing read back.
-bool Device::ShadeInMemory(const PixelPipeline& pipeline, std::uint32_t diffuse, const SDL_Rect& shown) {
+bool Device::ShadeInMemory(const PixelPipeline& pipeline, std::uint32_t diffuse, const SDL_Rect& shown,
+                           const std::uint32_t* texels, std::size_t texelPitch) {
   SDL_RenderFlush(renderer_);
   const auto width = static_cast<std::size_t>(shown.w);
   const int pitch = memory_->pitch / 4;
   auto* row = static_cast<std::uint32_t*>(memory_->pixels) + static_cast<std::ptrdiff_t>(shown.y) * pitch + shown.x;
   for (std::size_t y = 0; y < static_cast<std::size_t>(shown.h); ++y, row += pitch) {
-    ShadeSpan(pipeline, std::span(texels_).subspan(y * width, width), diffuse, std::span(row, width));
+    ShadeSpan(pipeline, std::span(texels + y * texelPitch, width), diffuse, std::span(row, width));
   }
   return true;
 }

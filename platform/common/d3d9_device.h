@@ -107,7 +107,8 @@ class Device final : public IDirect3DDevice9 {
   PixelPipeline Pipeline() const;
   bool AlphaTested() const;
   bool ShadeRectangle(Texture* texture, const AlignedRectangle& rectangle);
-  bool ShadeInMemory(const PixelPipeline& pipeline, std::uint32_t diffuse, const SDL_Rect& shown);
+  bool ShadeInMemory(const PixelPipeline& pipeline, std::uint32_t diffuse, const SDL_Rect& shown,
+                     const std::uint32_t* texels, std::size_t texelPitch);
   bool BuildVertices(D3DPRIMITIVETYPE type, UINT primitiveCount, const std::uint8_t* vertices, UINT stride);
 
   IDirect3D9& direct3D_;

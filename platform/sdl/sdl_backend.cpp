@@ -359,6 +359,10 @@ SDL_Renderer* Renderer() {
   return display.presenter ? display.presenter->Renderer() : nullptr;
 }
 
+void FitPictureSurface() {
+  if (TheDisplay().presenter) TheDisplay().presenter->FitPictureSurface();
+}
+
 SDL_Surface* PictureSurface() {
   const Display& display = TheDisplay();
   return display.presenter ? display.presenter->PictureSurface() : nullptr;

@@ -95,6 +95,7 @@ WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode, Size pictur
 
 WindowPresenter::~WindowPresenter() {
   enlarged_.reset();
+  scaled_.reset();
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
 }
 
@@ -106,7 +107,8 @@ void WindowPresenter::OpenRenderer(bool forced) {
     rendererName_ = info.name;
     const std::string gl = GlRendererString();
     if (!gl.empty()) rendererName_ += " " + gl;
-    if (forced || platform::present::ChoosePresentPath(info.name, gl) == PresentPath::Renderer) return;
+    softwareRasteriser_ = platform::present::ChoosePresentPath(info.name, gl) == PresentPath::Cpu;
+    if (forced || !softwareRasteriser_) return;
     SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
     rendererName_.clear();
@@ -117,11 +119,19 @@ void WindowPresenter::OpenRenderer(bool forced) {
   }
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   rendererName_ = "software";
+  softwareRasteriser_ = true;
 }
 
 SDL_Renderer* WindowPresenter::Renderer() {
   if (renderer_ == nullptr && path_ == PresentPath::Cpu) OpenCpuPath();
   return renderer_;
+}
+
+void WindowPresenter::FitPictureSurface() {
+  if (!offscreen_ || (offscreen_->w == picture_.width && offscreen_->h == picture_.height)) return;
+  SDL_DestroyRenderer(renderer_);
+  renderer_ = nullptr;
+  OpenCpuPath();
 }
 
 std::string WindowPresenter::RendererName() const { return path_ == PresentPath::Cpu ? "software" : rendererName_; }
@@ -137,7 +147,9 @@ void WindowPresenter::OpenCpuPath() {
 
 std::string WindowPresenter::Description() const {
   const std::string path = path_ == PresentPath::Cpu ? "cpu" : "renderer (" + rendererName_ + ")";
-  return path + ", " + std::string(platform::present::ScaleModeName(mode_)) + ", " + std::to_string(output_.width) + "x" + std::to_string(output_.height);
+  const std::string shown = path + ", " + std::string(platform::present::ScaleModeName(mode_)) + ", " +
+                            std::to_string(output_.width) + "x" + std::to_string(output_.height);
+  return path_ == PresentPath::Cpu ? shown + ", " + std::to_string(readBacks_) + " frames read back" : shown;
 }
 
 Size WindowPresenter::OutputSize() const {
@@ -224,26 +236,52 @@ void WindowPresenter::Present(SDL_Texture* picture) {
 SDL_Texture* WindowPresenter::Enlarged(SDL_Texture* picture) {
   const int factor = placement_.wholeFactor;
   if (mode_ != ScaleMode::Sharp || factor < 2) return picture;
-  const Size size{picture_.width * factor, picture_.height * factor};
-  int width = 0, height = 0;
-  if (enlarged_) SDL_QueryTexture(enlarged_.get(), nullptr, nullptr, &width, &height);
-  if (!enlarged_ || width != size.width || height != size.height) {
-    enlarged_.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, size.width, size.height));
-    if (!enlarged_) return picture;
-    SDL_SetTextureBlendMode(enlarged_.get(), SDL_BLENDMODE_NONE);
-  }
+  SDL_Texture* enlarged = Kept(enlarged_, SDL_TEXTUREACCESS_TARGET, {picture_.width * factor, picture_.height * factor});
+  if (enlarged == nullptr) return picture;
   SDL_SetTextureScaleMode(picture, SDL_ScaleModeNearest);
-  SDL_SetRenderTarget(renderer_, enlarged_.get());
+  SDL_SetRenderTarget(renderer_, enlarged);
   SDL_RenderCopy(renderer_, picture, nullptr, nullptr);
-  return enlarged_.get();
+  return enlarged;
+}
+
+// A software rasteriser would enlarge and then smooth in two passes over the screen; our
+// scaler does both in one, into a texture the renderer merely copies.
+SDL_Texture* WindowPresenter::ScaledInMemory(SDL_Texture* picture) {
+  if (!softwareRasteriser_ || mode_ != ScaleMode::Sharp || placement_.wholeFactor < 2) return nullptr;
+  const platform::present::ConstImage source = CpuPicture(picture);
+  if (source.pixels == nullptr) return nullptr;
+  const Size size{placement_.picture.width, placement_.picture.height};
+  SDL_Texture* scaled = Kept(scaled_, SDL_TEXTUREACCESS_STREAMING, size);
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (scaled == nullptr || SDL_LockTexture(scaled, nullptr, &pixels, &pitch) != 0) return nullptr;
+  platform::present::Placement inTexture = placement_;
+  inTexture.picture.x = inTexture.picture.y = 0;
+  scaler_.Draw(mode_, inTexture, source, {static_cast<std::uint32_t*>(pixels), size.width, size.height, pitch / 4});
+  SDL_UnlockTexture(scaled);
+  return scaled;
+}
+
+// Kept between frames, and made again when it must have another size; it replaces what it
+// is drawn over.
+SDL_Texture* WindowPresenter::Kept(std::unique_ptr<SDL_Texture, TextureDeleter>& texture, int access, Size size) {
+  int width = 0, height = 0;
+  if (texture) SDL_QueryTexture(texture.get(), nullptr, nullptr, &width, &height);
+  if (!texture || width != size.width || height != size.height) {
+    texture.reset(SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, access, size.width, size.height));
+    if (texture) SDL_SetTextureBlendMode(texture.get(), SDL_BLENDMODE_NONE);
+  }
+  return texture.get();
 }
 
 void WindowPresenter::PresentWithRenderer(SDL_Texture* picture) {
-  SDL_Texture* shown = Enlarged(picture);
+  SDL_Texture* scaled = ScaledInMemory(picture);
+  SDL_Texture* shown = scaled != nullptr ? scaled : Enlarged(picture);
   SDL_SetRenderTarget(renderer_, nullptr);
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
-  SDL_SetTextureScaleMode(shown, mode_ == ScaleMode::Sharp ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
+  const bool smoothed = mode_ == ScaleMode::Sharp && scaled == nullptr;
+  SDL_SetTextureScaleMode(shown, smoothed ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   const SDL_Rect destination = ToSdl(placement_.picture);
   SDL_RenderCopy(renderer_, shown, nullptr, &destination);
   SDL_RenderPresent(renderer_);
@@ -255,6 +293,7 @@ platform::present::ConstImage WindowPresenter::CpuPicture(SDL_Texture* picture) 
   if (picture == nullptr) {
     return {static_cast<const std::uint32_t*>(offscreen_->pixels), offscreen_->w, offscreen_->h, offscreen_->pitch / 4};
   }
+  ++readBacks_;
   frame_.resize(static_cast<size_t>(picture_.width) * static_cast<size_t>(picture_.height));
   SDL_SetRenderTarget(renderer_, picture);
   if (SDL_RenderReadPixels(renderer_, nullptr, SDL_PIXELFORMAT_ARGB8888, frame_.data(), picture_.width * 4) != 0) return {};

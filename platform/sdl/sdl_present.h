@@ -26,6 +26,9 @@ class WindowPresenter {
   // On the CPU path made at the first call, for the picture size set by then: the device asks
   // once it has named its back buffer, which may differ from the window's first size.
   SDL_Renderer* Renderer();
+  // On the CPU path, a picture surface of another size than the picture's is replaced, with
+  // its renderer; nothing made with that renderer may still be alive.
+  void FitPictureSurface();
   std::string RendererName() const;
   // The CPU path's picture: the renderer draws straight into it. Null on the renderer path.
   SDL_Surface* PictureSurface() const { return offscreen_.get(); }
@@ -57,6 +60,8 @@ class WindowPresenter {
   void LeaveUngrantedFullScreen();
   void PresentWithRenderer(SDL_Texture* picture);
   SDL_Texture* Enlarged(SDL_Texture* picture);
+  SDL_Texture* ScaledInMemory(SDL_Texture* picture);
+  SDL_Texture* Kept(std::unique_ptr<SDL_Texture, TextureDeleter>& texture, int access, platform::present::Size size);
   platform::present::ConstImage CpuPicture(SDL_Texture* picture);
   void PresentFromCpu(SDL_Texture* picture);
 
@@ -72,10 +77,16 @@ class WindowPresenter {
   Uint64 mismatchSince_ = 0;
   // Renderer path: the picture at the whole factor, which the GPU then scales linearly.
   std::unique_ptr<SDL_Texture, TextureDeleter> enlarged_;
+  // Renderer path on a software rasteriser: the picture scaled by our scaler, copied as it is.
+  std::unique_ptr<SDL_Texture, TextureDeleter> scaled_;
+  bool softwareRasteriser_ = false;
   // CPU path: the renderer draws into memory that our scaler reads; a picture of another
   // size is drawn into a texture and read back.
   std::unique_ptr<SDL_Surface, SurfaceDeleter> offscreen_;
   std::vector<std::uint32_t> frame_;
+  // Frames read back; on the CPU path only a device whose back buffer is not the picture
+  // surface needs to.
+  long readBacks_ = 0;
   platform::present::Scaler scaler_;
   SDL_Surface* surface_ = nullptr;
 };

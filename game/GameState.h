@@ -49,7 +49,7 @@ inline void PutRecordInt(std::uint8_t* bytes, std::int32_t value) {
 
 // Pages beside the title. While one is open the title waits exactly where it was: no frame of
 // it runs, and no key or pointer reaches it.
-enum class Page { None, Help };
+enum class Page { None, Help, Review };
 
 struct GameState {
   // System and timing
@@ -153,6 +153,14 @@ struct GameState {
   bool IsPageOpen() const { return openPage != Page::None; }
   // Pages are reached from the title only; a game in progress is never left behind.
   bool CanOpenPage() const { return titlePhase && !IsPageOpen(); }
+  // After a lost or cleared stage the game waits for Shift, unless the save question covers it.
+  bool IsWaitingForShift() const { return (gameOver || stageEnded) && !IsSaveQuestionOpen(); }
+  // The review also opens over a game that waits for Shift, once its prompt is up.
+  bool CanOpenReview() const { return CanOpenPage() || (!IsPageOpen() && IsWaitingForShift() && IsPromptShown()); }
+  // The review page's idioms, whether they are this session's, and the page of them shown.
+  std::vector<ReviewItem> reviewItems;
+  bool reviewOfSession = false;
+  std::size_t reviewPage = 0;
   // No record existed at start-up: a new player, who is told where the rules are.
   bool firstStart = false;
 

@@ -10,6 +10,7 @@ constexpr WORD kKeyY = 'Y';
 constexpr WORD kKeyN = 'N';
 constexpr WORD kKeyZ = 'Z';
 constexpr WORD kKeyH = 'H';
+constexpr WORD kKeyR = 'R';
 
 }  // namespace
 
@@ -20,6 +21,10 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
   }
   if ((Key == VK_F1 || Key == kKeyH) && CanOpenPage()) {
     OpenPage(Page::Help);
+    return;
+  }
+  if (Key == kKeyR && CanOpenReview()) {
+    OpenPage(Page::Review);
     return;
   }
   if (Key == VK_ESCAPE) EscapeKey();
@@ -93,6 +98,8 @@ void TForm1::EscapeKey() {
     return;
   }
   beforeSaveQuestion = {playing, paused, clockRunning, messageText};
+  // R does nothing at the question, so the review's hint goes with the prompt it stood over.
+  ShowPromptNote(u"");
   StopAnswerClock();
   paused = true;
   playing = false;
@@ -111,6 +118,7 @@ void TForm1::ReturnFromSaveQuestion() {
   messageText = beforeSaveQuestion.messageText;
   RenderMessages();
   ShowPromptNote(u"");
+  ShowReviewHint();
 }
 
 // False when the key is ignored or the shark was destroyed: the handler ends there.

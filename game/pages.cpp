@@ -1,15 +1,16 @@
-// Pages beside the title: drawn over the whole picture with the game's own writers while the
-// title waits, frozen, underneath.
+// Pages beside the title (the review also over a game waiting for Shift): drawn over the
+// whole picture with the game's own writers while what is underneath waits, frozen.
 #include <algorithm>
 
+#include "PageInks.h"
 #include "Unit1.h"
 
 namespace {
 
-constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-constexpr std::uint32_t kHeading = 0xFFFFE88C;
-constexpr std::uint32_t kKeyLine = 0xFF9CE6FF;
-constexpr std::uint32_t kFooter = 0xFFB4D2E6;
+using page_ink::kFooter;
+using page_ink::kHeading;
+using page_ink::kKeyLine;
+using page_ink::kWhite;
 
 using PageLine = TForm1::PageLine;
 
@@ -37,8 +38,14 @@ const std::vector<PageLine>& HelpLines() {
 }  // namespace
 
 void TForm1::OpenPage(Page page) {
-  if (!CanOpenPage()) return;
+  if (!(page == Page::Review ? CanOpenReview() : CanOpenPage())) return;
   if (page == Page::Help) ShowPageLines(HelpLines());
+  if (page == Page::Review) {
+    reviewItems = studyRecord.Review();
+    reviewOfSession = studyRecord.HasSession();
+    reviewPage = 0;
+    ShowReviewPage();
+  }
   openPage = page;
 }
 
@@ -51,8 +58,9 @@ void TForm1::ShowPageLines(const std::vector<PageLine>& lines) {
   }
 }
 
-void TForm1::PageKeyDown(WORD) {
-  if (openPage == Page::Help) ClosePage();
+void TForm1::PageKeyDown(WORD key) {
+  if (openPage == Page::Review && TurnReviewPage(key)) return;
+  ClosePage();
 }
 
 // Keys arrive as in the game frame, in the pumping at the frame's start. A key that closes the

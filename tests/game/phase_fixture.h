@@ -18,14 +18,15 @@ enum class Phase {
   StageClear,
   GameOver,
   GameClear,
-  HelpPage
+  HelpPage,
+  ReviewPage
 };
 
 struct PhaseName {
   Phase phase;
   std::string_view name;
 };
-inline constexpr std::array<PhaseName, 10> kPhases{{{Phase::Title, "title"},
+inline constexpr std::array<PhaseName, 11> kPhases{{{Phase::Title, "title"},
                                                    {Phase::Play, "play"},
                                                    {Phase::Pause, "pause"},
                                                    {Phase::SaveQuestion, "save_question"},
@@ -34,12 +35,13 @@ inline constexpr std::array<PhaseName, 10> kPhases{{{Phase::Title, "title"},
                                                    {Phase::StageClear, "stage_clear"},
                                                    {Phase::GameOver, "game_over"},
                                                    {Phase::GameClear, "game_clear"},
-                                                   {Phase::HelpPage, "help_page"}}};
+                                                   {Phase::HelpPage, "help_page"},
+                                                   {Phase::ReviewPage, "review_page"}}};
 
 // A game with its sound effects, driven by keys as the window delivers them.
 class KeyedGameTest : public GameTest {
  protected:
-  static constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z';
+  static constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z', kKeyR = 'R';
 
   void SetUp() override {
     GameTest::SetUp();
@@ -159,6 +161,11 @@ class PhaseTest : public KeyedGameTest {
       case Phase::HelpPage:
         StartAtPrompt();
         Press(VK_F1);  // taken in this frame's pumping: the page is drawn from the next
+        RunFrames(1);
+        break;
+      case Phase::ReviewPage:
+        Reach(Phase::GameOver);
+        Press(kKeyR);
         RunFrames(1);
         break;
     }

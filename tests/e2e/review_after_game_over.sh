@@ -18,7 +18,8 @@ press() {
 # Up to forty seconds for what the game shows next: the shark's last explosion flies at a
 # random speed, and a sanitized build on a busy machine draws slowly.
 wait_until() {
-  for _ in $(seq 400); do
+  local deadline=$((SECONDS + 40))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     [ "$(count "$1" "${@:2:4}")" "$6" "$7" ] && return 0
     sleep 0.1
   done
@@ -36,19 +37,20 @@ printf '\x6c\xe8\x00\x00' | dd of="$record" bs=1 seek=528 conv=notrunc status=no
 start_game "$work/game/kotobune"
 press y
 press shift
-wait_until note 0 324 640 344 -gt 30 "no game over with a note about the review ($(cat "$work/stderr"))"
-wait_until red 0 346 640 404 -gt 300 "no game-over prompt"
-
+# The game over's prompt has two lines; the prompt Shift answered had one.
+wait_until red 0 372 640 404 -gt 300 "no game over"
+# The note's ink over the water below the banner, where the water alone shows under 200.
+note_shown() { [ "$(count note 230 324 410 344)" -gt 260 ]; }
+note_shown || fail "no note at the game over that R opens the review"
 press r
 wait_until heading 40 20 200 60 -gt 40 "R did not show the review's heading"
 wait_until red 0 346 640 404 -eq 0 "the game-over prompt still shows behind the review"
 press Escape
 wait_until red 0 346 640 404 -gt 300 "the game over did not come back after the review"
 kill -0 "$game_pid" 2>/dev/null || fail "Escape on the review ended the game"
-[ "$(count heading 40 20 200 60)" -eq 0 ] || fail "the review's heading stayed after the key"
-[ "$(count note 0 324 640 344)" -gt 30 ] || fail "the note went with the review"
+note_shown || fail "the note went with the review"
 
 press shift
-wait_until blue 480 85 640 280 -gt 200 "Shift after the review did not play the stage again"
+wait_until red 0 346 640 404 -lt 100 "Shift after the review did not play the stage again"
 kill "$game_pid"
 echo "1 passed, 0 failed"

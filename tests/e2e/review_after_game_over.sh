@@ -10,11 +10,6 @@ source "$(dirname "$0")/x_session.sh"
 portable_copy "$game"
 record="$work/game/data/record1.dat"
 
-press() {
-  xdotool key --window "$window" "$1"
-  sleep 0.5
-}
-
 # Up to forty seconds for what the game shows next: the shark's last explosion flies at a
 # random speed, and a sanitized build on a busy machine draws slowly.
 wait_until() {

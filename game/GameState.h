@@ -47,8 +47,9 @@ inline void PutRecordInt(std::uint8_t* bytes, std::int32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
-// Pages beside the title. While one is open the title waits exactly where it was: no frame of
-// it runs, and no key or pointer reaches it.
+// Pages beside the title (the review also over a game waiting for Shift). While one is open,
+// what lies under it waits exactly where it was: no frame of it runs, and no key or pointer
+// reaches it.
 enum class Page { None, Help, Review };
 
 struct GameState {

@@ -48,9 +48,10 @@ inline void PutRecordInt(std::uint8_t* bytes, std::int32_t value) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
 
-// Pages beside the title. While one is open the title waits exactly where it was: no frame of
-// it runs, and no key or pointer reaches it.
-enum class Page { None, Help, Settings };
+// Pages beside the title (the review also over a game waiting for Shift). While one is open,
+// what lies under it waits exactly where it was: no frame of it runs, and no key or pointer
+// reaches it.
+enum class Page { None, Help, Settings, Review };
 
 struct GameState {
   // System and timing
@@ -157,6 +158,14 @@ struct GameState {
   bool IsPageOpen() const { return openPage != Page::None; }
   // Pages are reached from the title only; a game in progress is never left behind.
   bool CanOpenPage() const { return titlePhase && !IsPageOpen(); }
+  // After a lost or cleared stage the game waits for Shift, unless the save question covers it.
+  bool IsWaitingForShift() const { return (gameOver || stageEnded) && !IsSaveQuestionOpen(); }
+  // The review also opens over a game that waits for Shift, once its prompt is up.
+  bool CanOpenReview() const { return CanOpenPage() || (!IsPageOpen() && IsWaitingForShift() && IsPromptShown()); }
+  // The review page's idioms, whether they are this session's, and the page of them shown.
+  std::vector<ReviewItem> reviewItems;
+  bool reviewOfSession = false;
+  std::size_t reviewPage = 0;
   // No record existed at start-up: a new player, who is told where the rules are.
   bool firstStart = false;
 

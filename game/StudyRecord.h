@@ -43,6 +43,7 @@ class StudyRecord {
   // This session's idioms, its misses first, each group in the order met; with no session
   // yet, the idioms missed most often.
   std::vector<ReviewItem> Review() const;
+  bool HasSession() const { return !session_.empty(); }
 
  private:
   struct SessionIdiom {

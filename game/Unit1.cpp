@@ -87,6 +87,7 @@ void TForm1::FormCreate() {
   RenderText(*texMessage[0], messageText[0], *writerLarge);
   if (firstStart) ShowPromptNote(u"F1キーで遊び方が見られます。");
   titlePhase = true;
+  ShowReviewHint();
   randomGenerator.seed(platform::ClockSeed());
   ResetRound();
   gauge = 20;

@@ -63,6 +63,9 @@ class TForm1 : public TForm, public GameState {
   const std::u16string& ShownMeaningOf(int index) const;
   void RenderBallChar(int i);     // ballChar[i] into texBallChar[i]
   void RenderMeaningLine(int k);  // meaningLine[k] into texMeaningLine[k] and its plate
+  // A meaning in the lines the panel shows it in: at most three, each as wide as 13
+  // full-width characters; Japanese cut every 13 characters, Latin letters wrapped at words.
+  std::vector<std::u16string> MeaningLinesOf(std::u16string_view meaning);
   // The longest start of line that a meaning texture can hold.
   std::u16string FittingMeaningLine(std::u16string_view line);
   // The longest start of line no wider than `widest` pixels in the writer.
@@ -172,6 +175,13 @@ class TForm1 : public TForm, public GameState {
   // The settings page (settings_page.cpp): Up and Down choose a line, Left and Right change it.
   void ShowSettingsPage();  // from its first line
   void SettingsKeyDown(WORD key);
+  const std::vector<PageLine>& ShownPageLines() const { return pageLines; }
+  // Review page (review_page.cpp): the study record's review list, a few idioms a page.
+  void ShowReviewPage();
+  // The arrows turn the review's pages; false for any other key.
+  bool TurnReviewPage(WORD key);
+  // Says above the prompts that R opens the review, where it can and there is something to see.
+  void ShowReviewHint();
   std::unique_ptr<TDGTexture> texPageBackdrop;
   std::array<std::unique_ptr<TDGTexture>, layout::kPageLineCount> texPageLine;
 

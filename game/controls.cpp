@@ -11,6 +11,7 @@ constexpr WORD kKeyN = 'N';
 constexpr WORD kKeyZ = 'Z';
 constexpr WORD kKeyH = 'H';
 constexpr WORD kKeyO = 'O';
+constexpr WORD kKeyR = 'R';
 
 }  // namespace
 
@@ -25,6 +26,10 @@ void TForm1::FormKeyDown(WORD& Key, TShiftState) {
   }
   if (Key == kKeyO && CanOpenPage()) {
     OpenPage(Page::Settings);
+    return;
+  }
+  if (Key == kKeyR && CanOpenReview()) {
+    OpenPage(Page::Review);
     return;
   }
   if (Key == VK_ESCAPE) EscapeKey();
@@ -99,6 +104,8 @@ void TForm1::EscapeKey() {
     return;
   }
   beforeSaveQuestion = {playing, paused, clockRunning, messageText};
+  // R does nothing at the question, so the review's hint goes with the prompt it stood over.
+  ShowPromptNote(u"");
   StopAnswerClock();
   paused = true;
   playing = false;
@@ -117,6 +124,7 @@ void TForm1::ReturnFromSaveQuestion() {
   messageText = beforeSaveQuestion.messageText;
   RenderMessages();
   ShowPromptNote(u"");
+  ShowReviewHint();
 }
 
 // False when the key is ignored or the shark was destroyed: the handler ends there.

@@ -381,12 +381,16 @@ void TForm1::NewRound() {
   OpenStudyRound();
 }
 
-void TForm1::SplitMeanings() {
+std::vector<std::u16string> TForm1::MeaningLinesOf(std::u16string_view meaning) {
   // Lines in Latin letters are measured as drawn: as wide as 13 full-width characters.
   const std::int32_t widest = writerSmall->TextWidth(Sjis(std::u16string(kMeaningLineLength, u'字')));
   const LineFits fits = [&](std::u16string_view line) { return writerSmall->TextWidth(Sjis(line)) <= widest; };
+  return MeaningLines(meaning, fits);
+}
+
+void TForm1::SplitMeanings() {
   for (int q = 0; q < 2; ++q) {
-    std::vector<std::u16string> lines = MeaningLines(ShownMeaningOf(questionIndex[q]), fits);
+    std::vector<std::u16string> lines = MeaningLinesOf(ShownMeaningOf(questionIndex[q]));
     lines.resize(kLinesPerMeaning);
     for (int k = 0; k < kLinesPerMeaning; ++k) {
       meaningLine[kLinesPerMeaning * q + k] = FittingMeaningLine(lines[k]);

@@ -304,6 +304,7 @@ void TForm1::ShowGameOver() {
   messageText[0] = Sjis(u"サメが泣いています、さめざめと・・・。");
   messageText[1] = Sjis(u"気を取り直してShiftキーを押してください。");
   RenderMessages();
+  ShowReviewHint();
 }
 
 void TForm1::DrawJudgementAndBanner() {

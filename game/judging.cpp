@@ -140,6 +140,7 @@ void TForm1::EndStage(DWORD now) {
   messageText[0] = Sjis(u"おめでとうございます！！");
   messageText[1] = Sjis(u"Shiftキーを押して次のステージへ進んでください。");
   RenderMessages();
+  ShowReviewHint();
 }
 
 // The record is written twice on a new best: once without the saved game, once more with
@@ -166,4 +167,5 @@ void TForm1::ClearGame(DWORD now) {
   messageText[0] = Sjis(prefix + u"おめでとうございます！！");
   messageText[1] = Sjis(u"Shiftキーを押すと最初からゲームが始まります。");
   RenderMessages();
+  ShowReviewHint();
 }

@@ -1,5 +1,5 @@
-// Pages beside the title: drawn over the whole picture with the game's own writers while the
-// title waits, frozen, underneath.
+// Pages beside the title (the review also over a game waiting for Shift): drawn over the
+// whole picture with the game's own writers while what is underneath waits, frozen.
 #include <algorithm>
 
 #include "Unit1.h"
@@ -25,7 +25,7 @@ const std::vector<PageLine>& HelpLines() {
       {u"・マウス … 照準を動かす　中ボタン/Space … 発射", kKeyLine},
       {u"・Shift … 開始・次の問題へ　Ctrl … 一時停止　Z … BGMのオン/オフ", kKeyLine},
       {u"・Esc … 保存して終了（もう一度押すとゲームに戻る）", kKeyLine},
-      {u"・タイトルで　F1/H … この説明　O … 設定（音量、画面）", kKeyLine},
+      {u"・タイトルで　F1/H … この説明　O … 設定（音量、画面）　R … 熟語の見直し", kKeyLine},
       {u"・パッド：左スティック/十字ボタン … 向き　右スティック … 照準　A/RT … 発射", kKeyLine},
       {u"・パッド：Start … Shift　Back … Ctrl（タイトルでは設定）　Y … Z　B … Esc", kKeyLine},
       {u"何かキーを押すとタイトルに戻ります。", kFooter},
@@ -36,9 +36,15 @@ const std::vector<PageLine>& HelpLines() {
 }  // namespace
 
 void TForm1::OpenPage(Page page) {
-  if (!CanOpenPage()) return;
+  if (!(page == Page::Review ? CanOpenReview() : CanOpenPage())) return;
   if (page == Page::Help) ShowPageLines(HelpLines());
   if (page == Page::Settings) ShowSettingsPage();
+  if (page == Page::Review) {
+    reviewItems = studyRecord.Review();
+    reviewOfSession = studyRecord.HasSession();
+    reviewPage = 0;
+    ShowReviewPage();
+  }
   openPage = page;
 }
 
@@ -52,8 +58,12 @@ void TForm1::ShowPageLines(const std::vector<PageLine>& lines) {
 }
 
 void TForm1::PageKeyDown(WORD key) {
-  if (openPage == Page::Help) ClosePage();
-  if (openPage == Page::Settings) SettingsKeyDown(key);
+  if (openPage == Page::Settings) {
+    SettingsKeyDown(key);
+    return;
+  }
+  if (openPage == Page::Review && TurnReviewPage(key)) return;
+  ClosePage();
 }
 
 // Keys arrive as in the game frame, in the pumping at the frame's start. A key that closes the

@@ -9,11 +9,6 @@ source "$(dirname "$0")/x_session.sh"
 portable_copy "$game"
 record="$work/game/data/record1.dat"
 
-press() {
-  xdotool key --window "$window" "$1"
-  sleep 0.5
-}
-
 # Escape then Y saves and ends the game.
 save_and_quit() {
   press Escape

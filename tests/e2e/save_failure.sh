@@ -10,11 +10,6 @@ portable_copy "$game"
 # A folder in the record's place: no save can replace it, whoever runs the test.
 mkdir "$work/game/data/record1.dat"
 
-press() {
-  xdotool key --window "$window" "$1"
-  sleep 0.5
-}
-
 start_game "$work/game/kotobune"
 press shift
 press Escape

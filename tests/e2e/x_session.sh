@@ -3,7 +3,7 @@
 # sourcing leaves it out), and cleanup of all of it.
 # After sourcing: $work, $DISPLAY, fail MESSAGE, wait_for_prompt, count COLOUR X0 Y0 X1 Y1,
 # wait_until COLOUR X0 Y0 X1 Y1 TEST NUMBER MESSAGE,
-# game_window, start_game PROGRAM ARGUMENTS..., expect_game_ends_after KEY,
+# game_window, start_game PROGRAM ARGUMENTS..., press KEY, expect_game_ends_after KEY,
 # wait_for_window_size WIDTHxHEIGHT WHAT, portable_copy PROGRAM (sets $game),
 # and pids+=(PID) for anything to stop.
 # Set xvfb_screen (WIDTHxHEIGHTxDEPTH) before sourcing for another screen.
@@ -98,6 +98,12 @@ start_game() {
   timeout 20 xdotool search --sync --class kotobune >/dev/null || fail "no game window appeared"
   wait_for_prompt
   window=$(game_window)
+}
+
+# A key to the game's window, and a moment for its frames to take it.
+press() {
+  xdotool key --window "$window" "$1"
+  sleep 0.5
 }
 
 # Waits up to ten seconds for the game to end after KEY, then checks its status is 0.

@@ -19,14 +19,15 @@ enum class Phase {
   GameOver,
   GameClear,
   HelpPage,
-  SettingsPage
+  SettingsPage,
+  ReviewPage
 };
 
 struct PhaseName {
   Phase phase;
   std::string_view name;
 };
-inline constexpr std::array<PhaseName, 11> kPhases{{{Phase::Title, "title"},
+inline constexpr std::array<PhaseName, 12> kPhases{{{Phase::Title, "title"},
                                                    {Phase::Play, "play"},
                                                    {Phase::Pause, "pause"},
                                                    {Phase::SaveQuestion, "save_question"},
@@ -36,12 +37,13 @@ inline constexpr std::array<PhaseName, 11> kPhases{{{Phase::Title, "title"},
                                                    {Phase::GameOver, "game_over"},
                                                    {Phase::GameClear, "game_clear"},
                                                    {Phase::HelpPage, "help_page"},
-                                                   {Phase::SettingsPage, "settings_page"}}};
+                                                   {Phase::SettingsPage, "settings_page"},
+                                                   {Phase::ReviewPage, "review_page"}}};
 
 // A game with its sound effects, driven by keys as the window delivers them.
 class KeyedGameTest : public GameTest {
  protected:
-  static constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z', kKeyO = 'O';
+  static constexpr WORD kKeyY = 'Y', kKeyN = 'N', kKeyZ = 'Z', kKeyO = 'O', kKeyR = 'R';
 
   void SetUp() override {
     GameTest::SetUp();
@@ -166,6 +168,11 @@ class PhaseTest : public KeyedGameTest {
       case Phase::SettingsPage:
         StartAtPrompt();
         Press(kKeyO);
+        RunFrames(1);
+        break;
+      case Phase::ReviewPage:
+        Reach(Phase::GameOver);
+        Press(kKeyR);
         RunFrames(1);
         break;
     }

@@ -173,3 +173,117 @@ TEST_F(StudySession, PracticeBringsMissedIdiomsBackMoreOftenAndIsOffByDefault) {
   EXPECT_GT(practised, 50) << "of 200: about 38 % with weight 10";
   EXPECT_EQ(firstPicks(false, true), firstPicks(false, false)) << "without practice, misses change nothing";
 }
+
+namespace {
+
+class ReviewPage : public StudySession {
+ protected:
+  // The idiom lines of the page shown: the large lines below its heading.
+  std::vector<std::u16string> IdiomLines() const {
+    std::vector<std::u16string> texts;
+    const auto& lines = form->ShownPageLines();
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      if (lines[i].heading) texts.push_back(lines[i].text);
+    }
+    return texts;
+  }
+
+  // Which of these idioms each idiom line names, in the page's order.
+  std::vector<std::string> Named(const std::vector<std::string>& idioms) const {
+    std::vector<std::string> named;
+    for (const std::u16string& line : IdiomLines()) {
+      const std::string text = Utf8(line);
+      for (const std::string& idiom : idioms) {
+        if (text.find(idiom) != std::string::npos) named.push_back(idiom);
+      }
+    }
+    return named;
+  }
+};
+
+class ReviewOver : public ReviewPage, public ::testing::WithParamInterface<Phase> {};
+
+}  // namespace
+
+TEST_F(ReviewPage, ListsTheSessionsMissesFirstAndTurnsItsPagesWithTheArrows) {
+  StartPlaying();
+  const std::string right = Question(0), wrong = Question(1);
+  PickPositions({0, 1, 2, 3, 4, 6, 5, 7});
+  Press(VK_SHIFT);
+  const std::string lost[2] = {Question(0), Question(1)};
+  form->DestroyShark();
+  RunUntilGameOver();
+  RunFrames(1);
+  EXPECT_FALSE(form->promptNote.empty()) << "no hint that R opens the review";
+
+  Press(kKeyR);
+  ASSERT_EQ(form->openPage, Page::Review);
+  const std::vector<std::string> all{right, wrong, lost[0], lost[1]};
+  EXPECT_EQ(Named(all), (std::vector<std::string>{wrong, lost[0], lost[1]}));
+  Press(VK_RIGHT);
+  EXPECT_EQ(Named(all), (std::vector<std::string>{right})) << "the one answered right comes last";
+  Press(VK_DOWN);
+  EXPECT_EQ(Named(all), (std::vector<std::string>{right})) << "past the last page";
+  Press(VK_LEFT);
+  EXPECT_EQ(Named(all), (std::vector<std::string>{wrong, lost[0], lost[1]}));
+  EXPECT_TRUE(form->IsPageOpen()) << "an arrow closed the page";
+}
+
+// The page shows a meaning in the lines the panel gives it: an English hint too.
+TEST_F(ReviewPage, ShowsAMeaningInThePanelsLines) {
+  folder.Write("data/settei.ini", "[Dictionary]\r\nHints=en\r\n");
+  std::filesystem::create_directories(folder.Native("data/packs"));
+  std::string pack;
+  for (int i = 0; i < 15; ++i) pack += "header\r\n";
+  pack += "挙措進退\r\nbearing; deportment; manner; the way one carries oneself in company and alone\r\nきょそしんたい\r\n";
+  folder.Write("data/packs/edict-en.txt", pack);
+  StartAtPrompt();
+  form->questionIndex = {0, 169};
+  form->SplitMeanings();
+  form->studyRecord.Note(Utf8(form->IdiomOf(0)), Utf8(form->ReadingOf(0)), Utf8(form->MeaningOf(0)),
+                         StudyOutcome::Wrong, "2026-01-01");
+  Press(kKeyR);
+  ASSERT_EQ(form->openPage, Page::Review);
+  const auto& lines = form->ShownPageLines();
+  ASSERT_GT(lines.size(), 5u);
+  ASSERT_FALSE(form->meaningLine[1].empty()) << "the gloss should need more than one line";
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(Utf8(lines[2 + k].text), Utf8(form->meaningLine[k].empty() ? u"" : u"　　" + form->meaningLine[k])) << k;
+  }
+}
+
+// Open, paged and closed, the review leaves no trace: after as many game frames the picture
+// is the one a game without it shows, and Shift goes on from there as it would have.
+TEST_P(ReviewOver, ClosingItLeavesTheGameWhereItWas) {
+  constexpr int kFramesAfter = 20;
+  const auto frame = [] {
+    int width = 0, height = 0;
+    return headless::ReadFrame(width, height);
+  };
+  Reach(GetParam());
+  RunFrames(1 + kFramesAfter);
+  const auto withoutPage = frame();
+
+  application.reset();
+  Reach(GetParam());
+  Press(kKeyR);  // taken in a game frame, the page drawn from the next
+  ASSERT_EQ(form->openPage, Page::Review);
+  RunFrames(30);
+  Press(VK_RIGHT);
+  Press(VK_ESCAPE);
+  ASSERT_FALSE(form->IsPageOpen());
+  EXPECT_FALSE(form->quitRequested) << "the key that closed the page did more";
+  RunFrames(kFramesAfter);
+  EXPECT_TRUE(frame() == withoutPage) << "the frame differs from one without the page";
+  const std::int32_t stage = form->stage;
+  Press(VK_SHIFT);
+  EXPECT_TRUE(form->playing);
+  EXPECT_EQ(form->stage, GetParam() == Phase::StageClear ? stage + 1 : stage);
+}
+
+INSTANTIATE_TEST_SUITE_P(WaitingScreens, ReviewOver, ::testing::Values(Phase::Title, Phase::StageClear, Phase::GameOver),
+                         [](const auto& param) {
+                           return std::string(std::find_if(kPhases.begin(), kPhases.end(), [&](const PhaseName& p) {
+                                                return p.phase == param.param;
+                                              })->name);
+                         });

@@ -19,9 +19,15 @@ constexpr int kSlotLeft = 480, kSlotTop = 48, kSlotColumnStep = 35, kSlotRowStep
 constexpr int kMeaningTops[2] = {85, 215};
 constexpr int kMeaningLineStep = 20;
 constexpr int kReadingTop = 28, kAnswerTop = 3, kRowTextStep = 140;
-constexpr int kTimeTop = 310;
+constexpr int kMeaningRightMargin = 3;  // the meanings and their plates end this far from the right
+constexpr int kTimeTop = 310, kTimeRightMargin = 5;
 constexpr int kPromptTops[2] = {350, 375};
 constexpr int kLogoTop = 400, kLogoRightMargin = 10;
+constexpr int kTitleLeft = 23, kTitleTop = 150;
+// The score line is centred at the top, the best score right-aligned under it; the counters
+// (correct, combo, stage) stack at the top left. Each line is its text's height plus the gap.
+constexpr int kScoreTop = 5, kScoreLineGap = 5;
+constexpr int kCounterLeft = 2, kCounterTop = 5, kCounterLineGap = 5;
 
 // What the background paints for them.
 constexpr Box kDivider{480, 0, 482, 480};
@@ -61,7 +67,7 @@ constexpr std::uint32_t kFooter = 0xFFB4D2E6;
 
 // The controls panel (SosaHoho.bmp) sits below the prompt band, at (480, 480 - height). The
 // title's logo lands on its top right corner, so its text keeps to the cells below.
-constexpr int kControlsWidth = 160, kControlsHeight = 76;
+constexpr int kControlsLeft = 480, kControlsWidth = 160, kControlsHeight = 76;
 constexpr Box kControlsHeading{6, 2, 52, 20};  // inside the panel
 constexpr Box kControlsGrid{4, 22, 156, 74};
 constexpr int kLogoWidth = 96, kLogoHeight = 22;

@@ -112,8 +112,8 @@ void TForm1::PlaceSharkAtStart() {
 void TForm1::PlaceAnswerSlots() {
   for (int row = 0; row < 2; ++row) {
     for (int i = 0; i < 4; ++i) {
-      answerSlot[row][i].x = 35 * i + screenHeight;
-      answerSlot[row][i].y = 135 * row + 48;
+      answerSlot[row][i].x = layout::kSlotColumnStep * i + layout::kSlotLeft;
+      answerSlot[row][i].y = layout::kSlotRowStep * row + layout::kSlotTop;
     }
   }
 }

@@ -106,7 +106,7 @@ void TForm1::RunFrame() {
   Application.ProcessMessages();
   DrawSprite(*texBackground, 0, 0, kWhite);
   if (IsPromptShown()) DrawSprite(*texPromptBand, 0, layout::kPromptBandPicture.top, kWhite);
-  DrawSprite(*texSosaHoho, 480, 480 - H(*texSosaHoho), kHalfClear);
+  DrawSprite(*texSosaHoho, layout::kControlsLeft, layout::kScreenHeight - H(*texSosaHoho), kHalfClear);
   for (int i = 0; i < 8; ++i) {
     if (ball[i].active) UpdateBall(i);
   }
@@ -119,7 +119,7 @@ void TForm1::RunFrame() {
   DrawReadingsAndMarks();
   DrawScoreLines();
   RunAnswerClock();
-  DrawSprite(*texTime, screenWidth - W(*texTime) - 5, 310, kWhite);
+  DrawSprite(*texTime, screenWidth - W(*texTime) - layout::kTimeRightMargin, layout::kTimeTop, kWhite);
   DrawLeftPanel();
   UpdateExplosions();
   DrawJudgementAndBanner();
@@ -205,15 +205,15 @@ void TForm1::DrawMeanings() {
   for (int q = 0; q < 2; ++q) {
     const bool answered = rowMatch[0] == q || rowMatch[1] == q;
     const std::uint32_t colour = answered ? kPurple : kBlue;
-    const std::int32_t top = (q == 0) != crossed ? 85 : 215;
+    const std::int32_t top = layout::kMeaningTops[(q == 0) != crossed ? 0 : 1];
     for (int k = 0; k < 3; ++k) {
       const int line = 3 * q + k;
       if (meaningLine[line].empty()) continue;
-      const std::int32_t y = top + 20 * k;
+      const std::int32_t y = top + layout::kMeaningLineStep * k;
       TDGTexture& plate = *texMeaningPlate[line];
       TDGTexture& text = *texMeaningLine[line];
-      DrawSprite(plate, screenWidth - W(plate) - 3, y, kWhite);
-      DrawSprite(text, screenWidth - W(text) - 3, y, colour);
+      DrawSprite(plate, screenWidth - W(plate) - layout::kMeaningRightMargin, y, kWhite);
+      DrawSprite(text, screenWidth - W(text) - layout::kMeaningRightMargin, y, colour);
     }
   }
 }
@@ -221,18 +221,20 @@ void TForm1::DrawMeanings() {
 void TForm1::DrawReadingsAndMarks() {
   for (int r = 0; r < 2; ++r) {
     if (rowResult[r] == 1 || (pickCount == 8 && rowResult[r] >= 1)) {
-      DrawSprite(*texReadingPlate[r], screenHeight, 140 * r + 28, kWhite);
-      DrawSprite(*texReading[r], screenHeight, 140 * r + 28, kBlackInk);
+      const std::int32_t y = layout::kRowTextStep * r + layout::kReadingTop;
+      DrawSprite(*texReadingPlate[r], layout::kPanelLeft, y, kWhite);
+      DrawSprite(*texReading[r], layout::kPanelLeft, y, kBlackInk);
     }
   }
   for (int r = 0; r < 2; ++r) {
-    const std::int32_t markX = answerSlot[r][0].x - 35, markY = answerSlot[r][0].y;
+    const std::int32_t markX = answerSlot[r][0].x - layout::kSlotColumnStep, markY = answerSlot[r][0].y;
     if (rowResult[r] == 1) DrawSprite(*texMaru, markX, markY, kWhite);
     if (rowResult[r] != 2) continue;
     DrawSprite(*texBatu, markX, markY, kWhite);
     if (pickCount == 8) {
-      DrawSprite(*texAnswerPlate[r], screenHeight, 140 * r + 3, kWhite);
-      DrawSprite(*texAnswer[r], screenHeight, 140 * r + 3, kRed);
+      const std::int32_t y = layout::kRowTextStep * r + layout::kAnswerTop;
+      DrawSprite(*texAnswerPlate[r], layout::kPanelLeft, y, kWhite);
+      DrawSprite(*texAnswer[r], layout::kPanelLeft, y, kRed);
     }
   }
 }
@@ -247,9 +249,10 @@ void TForm1::DrawScoreLines() {
     showScore = recordBlinkOn;
   }
   const std::int32_t scoreWidth = W(*texScore);
-  if (showScore) DrawSprite(*texScore, (screenWidth - scoreWidth) / 2, 5, 0xFFF4EA9D);
-  DrawSprite(*texBestScore, (screenWidth - scoreWidth) / 2 + scoreWidth - W(*texBestScore), H(*texScore) + 10,
-             0xFF9FF283);
+  const std::int32_t left = (screenWidth - scoreWidth) / 2;
+  if (showScore) DrawSprite(*texScore, left, layout::kScoreTop, 0xFFF4EA9D);
+  DrawSprite(*texBestScore, left + scoreWidth - W(*texBestScore),
+             layout::kScoreTop + H(*texScore) + layout::kScoreLineGap, 0xFF9FF283);
 }
 
 // Brought up to date about once a second, not every frame.
@@ -270,10 +273,11 @@ void TForm1::RenderAnswerClock() {
 }
 
 void TForm1::DrawLeftPanel() {
-  DrawSprite(*texCorrect, 2, 5, 0xFF9FF283);
-  DrawSprite(*texCombo, 2, H(*texCorrect) + 10, 0xFF89DCBE);
-  DrawSprite(*texStage, 2, 2 * H(*texCombo) + 15, 0xFF75F2F0);
-  DrawSprite(*texGage, 5, 450, kWhite);
+  using layout::kCounterLeft, layout::kCounterTop, layout::kCounterLineGap;
+  DrawSprite(*texCorrect, kCounterLeft, kCounterTop, 0xFF9FF283);
+  DrawSprite(*texCombo, kCounterLeft, kCounterTop + H(*texCorrect) + kCounterLineGap, 0xFF89DCBE);
+  DrawSprite(*texStage, kCounterLeft, kCounterTop + 2 * (H(*texCombo) + kCounterLineGap), 0xFF75F2F0);
+  DrawSprite(*texGage, layout::kGaugeLeft, layout::kGaugeTop, kWhite);
 }
 
 void TForm1::UpdateExplosions() {
@@ -337,8 +341,10 @@ void TForm1::DrawPrompts() {
 
 void TForm1::DrawTitle() {
   if (!startPromptShown) return;
-  DrawSprite(*texTitle, 23, 150, kWhite);
-  if (startPromptLive) DrawSprite(*texRogo, screenWidth - W(*texRogo) - 10, 400, kWhite);
+  DrawSprite(*texTitle, layout::kTitleLeft, layout::kTitleTop, kWhite);
+  if (startPromptLive) {
+    DrawSprite(*texRogo, screenWidth - W(*texRogo) - layout::kLogoRightMargin, layout::kLogoTop, kWhite);
+  }
 }
 
 bool TForm1::RectsOverlap(const RECT& a, const RECT& b) {

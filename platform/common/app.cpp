@@ -1,12 +1,13 @@
 #include "platform/app.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <exception>
-#include <fstream>
 
 #include "backend.h"
 #include "gamepad.h"
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "platform/places.h"
 #include "platform/tasks.h"
 #include "platform/timer.h"
@@ -116,19 +117,18 @@ void HaltProgram(std::string_view utf8Line) {
   if (std::uncaught_exceptions() == 0) throw EProgramHalt(std::string(utf8Line));
 }
 
-std::string TellWhyTheGameStopped(std::string_view utf8Line) {
+void TellWhyTheGameStopped(std::string_view utf8Line) {
   const platform::Places& places = platform::CurrentPlaces();
-  std::string path;
+  std::string where = "on standard error";
   // Before the places are known there is no folder of ours to write into.
   if (!places.program.empty()) {
-    path = platform::PlacedPath(places, places.program + "kotobune-error.txt");
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << utf8Line << "\n" << std::flush;
-    if (!file) path.clear();
+    const std::string path = platform::PlacedPath(places, places.program + "kotobune-error.txt");
+    const std::string line = std::string(utf8Line) + "\n";
+    const std::string failure =
+        platform::ReplaceNativeFile(path, {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()});
+    if (failure.empty()) where = "in " + path + " (and on standard error)";
   }
-  const std::string where = path.empty() ? "on standard error" : "in " + path + " (and on standard error)";
   platform::backend::ShowErrorMessage("kotobune", "kotobune stopped with an error.\n\nThe reason is written " + where + ".");
-  return path;
 }
 
 void TApplication::ProcessMessages() {

@@ -167,8 +167,7 @@ void HaltProgram(std::string_view utf8Line);
 // The last way to tell a player who started the game from a menu why it stopped, once its
 // window is gone: the whole line goes to kotobune-error.txt among the player's logs, and a
 // system message box in plain ASCII names that file (such a box may have no Japanese font).
-// Returns the file's path, or "" when it could not be written.
-std::string TellWhyTheGameStopped(std::string_view utf8Line);
+void TellWhyTheGameStopped(std::string_view utf8Line);
 
 class EPlatformError : public std::exception {
  public:

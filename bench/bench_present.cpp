@@ -48,10 +48,11 @@ void BM_Present(benchmark::State& state) {
   const int width = static_cast<int>(state.range(2)), height = static_cast<int>(state.range(3));
   setenv("KOTOBUNE_PRESENT", cpu ? "cpu" : "renderer", 1);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return state.SkipWithError("no display");
+  const auto planned = WindowPresenter::PlanPath();
   SDL_Window* window = SDL_CreateWindow("present", 0, 0, width, height,
-                                        SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | WindowPresenter::WindowFlags());
+                                        SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | WindowPresenter::WindowFlags(planned));
   {
-    WindowPresenter presenter(window, mode, {640, 480});
+    WindowPresenter presenter(window, mode, {640, 480}, planned);
     const auto frame = GameLikeFrame();
     // The game's frame lies where its device draws: the picture surface, or a texture.
     SDL_Texture* picture = nullptr;

@@ -300,13 +300,14 @@ void OpenWindow(std::string_view titleUtf8, int clientWidth, int clientHeight) {
     throw EPlatformError("cannot open the game window: no display is reachable (" + reason +
                          "). Run ことぶね in a desktop session, with DISPLAY or WAYLAND_DISPLAY set.");
   }
+  const auto planned = WindowPresenter::PlanPath();
   display.window = SDL_CreateWindow(std::string(titleUtf8).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                     clientWidth, clientHeight,
-                                    SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | WindowPresenter::WindowFlags());
+                                    SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | WindowPresenter::WindowFlags(planned));
   if (display.window == nullptr) throw EPlatformError(std::string("cannot open the game window: ") + SDL_GetError());
   SetWindowIcon(display.window);
   display.presenter = std::make_unique<WindowPresenter>(display.window, platform::present::ScaleModeSetting(),
-                                                        platform::present::Size{clientWidth, clientHeight});
+                                                        platform::present::Size{clientWidth, clientHeight}, planned);
   const platform::present::WindowSetting saved = platform::present::SavedWindowSetting();
   if (!display.modeChosen) display.playerWantsWindow = saved.windowed.value_or(false);
   display.windowSize = saved.size;

@@ -51,9 +51,14 @@ Size RealWindowSize(SDL_Window* window) {
   return size;
 }
 
+
+SDL_Rect ToSdl(const platform::present::Rect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
+
+}  // namespace
+
 // Decided before the window exists, so that a software rasteriser is never loaded only to be
 // dropped (its memory and threads would stay for the whole session).
-std::optional<PresentPath> PlannedPath() {
+std::optional<PresentPath> WindowPresenter::PlanPath() {
   if (const auto forced = platform::present::ForcedPresentPath(std::getenv("KOTOBUNE_PRESENT"))) return forced;
 #if defined(SDL_VIDEO_DRIVER_X11) && defined(KOTOBUNE_HAS_X11)
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -71,20 +76,15 @@ std::optional<PresentPath> PlannedPath() {
 #endif
 }
 
-SDL_Rect ToSdl(const platform::present::Rect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
-
-}  // namespace
-
-Uint32 WindowPresenter::WindowFlags() {
-  if (PlannedPath() == PresentPath::Cpu) return 0;
+Uint32 WindowPresenter::WindowFlags(std::optional<PresentPath> planned) {
+  if (planned == PresentPath::Cpu) return 0;
   SDL_RendererInfo first{};
   const bool openGl = SDL_GetRenderDriverInfo(0, &first) == 0 && std::string_view(first.name).starts_with("opengl");
   return openGl ? SDL_WINDOW_OPENGL : 0;
 }
 
-WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode, Size picture)
+WindowPresenter::WindowPresenter(SDL_Window* window, ScaleMode mode, Size picture, std::optional<PresentPath> planned)
     : window_(window), mode_(mode), picture_(picture) {
-  const auto planned = PlannedPath();
   if (planned == PresentPath::Cpu) {
     path_ = PresentPath::Cpu;
     return;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <optional>
 #include <vector>
 
 #include "platform/present.h"
@@ -15,10 +16,14 @@ class WindowPresenter {
  public:
   // Creates the renderer the device draws with, for a picture of this size. Throws
   // EPlatformError when there is none.
-  WindowPresenter(SDL_Window* window, platform::present::ScaleMode mode, platform::present::Size picture);
+  WindowPresenter(SDL_Window* window, platform::present::ScaleMode mode, platform::present::Size picture,
+                  std::optional<platform::present::PresentPath> planned);
+  // The path known before the window exists (forced, or no direct rendering on the X server);
+  // nothing when only the renderer can tell. Asked once: it opens a connection to the server.
+  static std::optional<platform::present::PresentPath> PlanPath();
   // What the window needs from the start so that creating the renderer does not replace it
   // (a window that comes and goes confuses the tools that look for it).
-  static Uint32 WindowFlags();
+  static Uint32 WindowFlags(std::optional<platform::present::PresentPath> planned);
   ~WindowPresenter();
   WindowPresenter(const WindowPresenter&) = delete;
   WindowPresenter& operator=(const WindowPresenter&) = delete;

@@ -32,9 +32,10 @@ class SdlPresent : public ::testing::Test {
   }
 
   void Open(int width, int height, ScaleMode mode) {
-    window_ = SDL_CreateWindow("present", 0, 0, width, height, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags());
+    const auto planned = WindowPresenter::PlanPath();
+    window_ = SDL_CreateWindow("present", 0, 0, width, height, SDL_WINDOW_SHOWN | WindowPresenter::WindowFlags(planned));
     ASSERT_NE(window_, nullptr) << SDL_GetError();
-    presenter_ = std::make_unique<WindowPresenter>(window_, mode, platform::present::Size{640, 480});
+    presenter_ = std::make_unique<WindowPresenter>(window_, mode, platform::present::Size{640, 480}, planned);
     // Each picture pixel names itself, so a shown pixel says where it came from.
     std::vector<std::uint32_t> pixels(640 * 480);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xFF000000u | static_cast<std::uint32_t>(i * 37 % 0xFFFFFF);

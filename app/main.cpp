@@ -65,27 +65,29 @@ CommandLine Parse(int argc, char** argv) {
   return line;
 }
 
-// A file is replaced whole or not at all.
+// A file is replaced whole or not at all; "-" is standard output.
+platform::Result<> WriteReview(const std::string& text, const std::string& target) {
+  if (target != "-") {
+    return platform::ReplaceNativeFile(target, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+  }
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    return platform::Failure{"standard output: the review could not be written"};
+  }
+  return {};
+}
+
 int ExportReview(const std::string& target) {
   platform::UseProgramPlaces();
   const std::string exeDir = IncludeTrailingPathDelimiter(ExtractFilePath(platform::ProgramPath()));
-  std::string fault;
-  const auto record = ReadStudyFile(exeDir, fault);
+  const auto record = ReadStudyFile(exeDir);
   if (!record) {
-    std::fprintf(stderr, "kotobune: %s\n", fault.c_str());
+    std::fprintf(stderr, "kotobune: %s\n", record.Reason().c_str());
     return 1;
   }
   const std::string text = record->ReviewExport();
-  std::string failure;
-  if (target == "-") {
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-      failure = "standard output: the review could not be written";
-    }
-  } else {
-    failure = platform::ReplaceNativeFile(target, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  }
-  if (failure.empty()) return 0;
-  std::fprintf(stderr, "kotobune: %s\n", failure.c_str());
+  const platform::Result<> written = WriteReview(text, target);
+  if (written) return 0;
+  std::fprintf(stderr, "kotobune: %s\n", written.Reason().c_str());
   return 1;
 }
 

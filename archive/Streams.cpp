@@ -1,12 +1,9 @@
 #include "Streams.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+#include <span>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -60,40 +57,31 @@ std::span<const std::uint8_t> TMemoryStream::Remaining() const {
   return std::span<const std::uint8_t>(bytes_).subspan(position_);
 }
 
-TFileStream::TFileStream(const std::string& nativePath)
-    : descriptor_(platform::OpenRegularFile(nativePath)) {
-  if (descriptor_ < 0) {
-    throw EFOpenError("Cannot open file \"" + nativePath + "\": " + std::strerror(errno));
-  }
+TFileStream::TFileStream(const std::string& nativePath) : file_(Open(nativePath)) {}
+
+platform::ReadableFile TFileStream::Open(const std::string& nativePath) {
+  auto opened = platform::OpenRegularFile(nativePath);
+  if (!opened) throw EFOpenError("Cannot open " + opened.Reason());
+  return std::move(*opened);
 }
 
-TFileStream::~TFileStream() { ::close(descriptor_); }
-
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
-  auto* cursor = static_cast<char*>(buffer);
+  const std::span into(static_cast<std::uint8_t*>(buffer), count);
   std::size_t moved = 0;
   while (moved < count) {
-    const ssize_t got = ::read(descriptor_, cursor + moved, count - moved);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    moved += static_cast<std::size_t>(got);
+    const auto got = file_.ReadAt(position_ + static_cast<std::int64_t>(moved), into.subspan(moved));
+    if (!got || *got == 0) break;
+    moved += *got;
   }
+  position_ += static_cast<std::int64_t>(moved);
   return moved;
 }
 
 std::size_t TFileStream::Write(const void*, std::size_t) { return 0; }
 
 std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-  int whence = SEEK_SET;
-  if (origin == TSeekOrigin::soCurrent) whence = SEEK_CUR;
-  if (origin == TSeekOrigin::soEnd) whence = SEEK_END;
-  const off_t position = ::lseek(descriptor_, static_cast<off_t>(offset), whence);
-  if (position < 0) throw EStreamError(std::string("Cannot seek: ") + std::strerror(errno));
-  return position;
+  position_ = ResolveSeek(offset, origin, position_, Size());
+  return position_;
 }
 
-std::int64_t TFileStream::Size() const {
-  struct stat status {};
-  if (::fstat(descriptor_, &status) != 0) return 0;
-  return status.st_size;
-}
+std::int64_t TFileStream::Size() const { return file_.Size().value_or(0); }

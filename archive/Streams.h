@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
 class EStreamError : public std::runtime_error {
@@ -65,7 +67,6 @@ class TMemoryStream final : public TStream {
 class TFileStream final : public TStream {
  public:
   explicit TFileStream(const std::string& nativePath);
-  ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;
   TFileStream& operator=(const TFileStream&) = delete;
 
@@ -76,5 +77,8 @@ class TFileStream final : public TStream {
   std::int64_t Size() const override;
 
  private:
-  int descriptor_ = -1;
+  static platform::ReadableFile Open(const std::string& nativePath);
+
+  platform::ReadableFile file_;
+  std::int64_t position_ = 0;
 };

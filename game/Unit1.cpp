@@ -126,14 +126,14 @@ void TForm1::ReadRecord() {
   const std::array<std::string_view, 2> savedFiles{"record1.dat", "tuika.ini"};
   platform::RemoveLeftoverTemporaries(exeDir + "data", savedFiles);
   const platform::FileContents file = platform::ReadFilePrefix(exeDir + kRecordFile, recordBuffer.size());
-  firstStart = file.missing;
-  if (!file.Read() && !file.missing) {
-    recordUnreadable = file.error;
+  firstStart = file.Missing();
+  if (!file && !file.Missing()) {
+    recordUnreadable = file.Reason();
     std::fprintf(stderr, "ことぶね: %s: the record is kept as it is, and this game will not be saved\n",
                  recordUnreadable.c_str());
   }
-  if (file.bytes.size() == recordBuffer.size()) {
-    std::copy(file.bytes.begin(), file.bytes.end(), recordBuffer.begin());
+  if (file && file->size() == recordBuffer.size()) {
+    std::copy(file->begin(), file->end(), recordBuffer.begin());
     bestScore = RecordInt(&recordBuffer[kBestScoreOffset]);
     // A damaged saved game is no saved game: it could not be played safely.
     if (!SavedGameIsValid()) setSavedMarker(-1);

@@ -17,6 +17,7 @@
 #include "platform/app.h"
 #include "platform/audio.h"
 #include "platform/mediaplayer.h"
+#include "platform/result.h"
 
 class TForm1 : public TForm, public GameState {
  public:
@@ -78,8 +79,8 @@ class TForm1 : public TForm, public GameState {
   void Shoot();
   void DestroyShark();
   void JudgeRow();
-  // Writes recordBuffer to data\record1.dat; the reason when it could not, else "".
-  std::string WriteRecord();
+  // Writes recordBuffer to data\record1.dat.
+  platform::Result<> WriteRecord();
   void PlayEffect(int channel);
   void TurnShark(std::int32_t degrees);
   void SteerShark();
@@ -117,7 +118,9 @@ class TForm1 : public TForm, public GameState {
   bool SaveGame();
   // Says on standard error and above the prompts that something could not be saved, and why.
   void ReportSaveFailure(const std::string& reason);
-  std::string KeptRecordReason() const;
+  platform::Failure KeptRecordFailure() const;
+  // The record, and with it the saved game's user idioms, as one pair.
+  platform::Result<> WriteRecordWithIdioms();
   // Completes a save that was cut short between writing the record and its idioms.
   void FinishInterruptedSave();
   // Does nothing unless SavedGameIsValid.
@@ -269,8 +272,8 @@ class TForm1 : public TForm, public GameState {
 std::string Sjis(std::u16string_view text);
 
 // The study record in the data folder of the program in exeDir: empty when there is none;
-// nothing, and why in `fault`, when it cannot be read or is damaged.
-std::optional<StudyRecord> ReadStudyFile(const std::string& exeDir, std::string& fault);
+// a failure when it cannot be read or is damaged.
+platform::Result<StudyRecord> ReadStudyFile(const std::string& exeDir);
 
 // n in decimal, zero-padded to six characters.
 std::string PadNumber(std::int32_t n);

@@ -151,7 +151,7 @@ void TForm1::ClearGame(DWORD now) {
   PlayEffect(5);
   LoadArchiveImage(*texBanner, "GameClear.bmp");
   setSavedMarker(-1);
-  std::string failure = WriteRecord();
+  platform::Result<> written = WriteRecord();
   std::u16string prefix;
   if (score > bestScore) {
     prefix = u"記録更新！！";
@@ -160,10 +160,10 @@ void TForm1::ClearGame(DWORD now) {
     bestScore = score;
     PutRecordInt(&recordBuffer[kBestScoreOffset], bestScore);
     RenderText(*texBestScore, Sjis(u"最高得点:") + PadNumber(bestScore), *writerSmall);
-    failure = WriteRecord();
+    written = WriteRecord();
   }
   // The game goes on: the player only learns that this result was not kept.
-  if (!failure.empty()) ReportSaveFailure(failure);
+  if (!written) ReportSaveFailure(written.Reason());
   messageText[0] = Sjis(prefix + u"おめでとうございます！！");
   messageText[1] = Sjis(u"Shiftキーを押すと最初からゲームが始まります。");
   RenderMessages();

@@ -366,16 +366,16 @@ void RestoreCounters(GameState& game, const SavedGame& saved) {
 
 }  // namespace
 
-std::string TForm1::WriteRecord() {
+platform::Result<> TForm1::WriteRecord() {
   PutRecordInt(&recordBuffer[kBestScoreOffset], bestScore);
-  if (RecordIsKept()) return KeptRecordReason();
+  if (RecordIsKept()) return KeptRecordFailure();
   const std::string fileName = exeDir + kRecordFile;
   const platform::FileReplacement record{fileName, recordBuffer};
   return platform::ReplaceFiles({&record, 1});
 }
 
-std::string TForm1::KeptRecordReason() const {
-  return RecordIsKept() ? recordUnreadable + ": kept as it is, since it could not be read" : std::string();
+platform::Failure TForm1::KeptRecordFailure() const {
+  return {recordUnreadable + ": kept as it is, since it could not be read"};
 }
 
 // The round and its user idioms are written as one pair: both files in full before either
@@ -386,24 +386,24 @@ bool TForm1::SaveGame() {
   RecordWriter writer(recordBuffer);
   SavedGameLayout(writer, saved);
   PutRecordInt(&recordBuffer[kBestScoreOffset], bestScore);
-  std::string failure = KeptRecordReason();
-  const std::string idiomFile = exeDir + kSavedIdiomFile, recordFile = exeDir + kRecordFile;
-  std::vector<platform::FileReplacement> files;
-  std::vector<ProfileEntry> entries = SavedIdiomEntries(*this);
-  std::optional<std::vector<std::uint8_t>> idioms;
-  if (failure.empty() && !entries.empty()) {
-    entries.push_back({kPairSection, kPairKey, PairCheck(recordBuffer)});
-    idioms = ProfileWithEntries(idiomFile, entries, failure);
-  }
-  if (failure.empty()) {
-    // The record goes first: should the idioms' rename never happen, start-up finishes it.
-    files.push_back({recordFile, recordBuffer});
-    if (idioms) files.push_back({idiomFile, *idioms});
-    failure = platform::ReplaceFiles(files);
-  }
-  if (failure.empty()) return true;
-  ReportSaveFailure(failure);
+  const platform::Result<> written = WriteRecordWithIdioms();
+  if (written) return true;
+  ReportSaveFailure(written.Reason());
   return false;
+}
+
+platform::Result<> TForm1::WriteRecordWithIdioms() {
+  if (RecordIsKept()) return KeptRecordFailure();
+  const std::string idiomFile = exeDir + kSavedIdiomFile, recordFile = exeDir + kRecordFile;
+  // The record goes first: should the idioms' rename never happen, start-up finishes it.
+  std::vector<platform::FileReplacement> files{{recordFile, recordBuffer}};
+  std::vector<ProfileEntry> entries = SavedIdiomEntries(*this);
+  if (entries.empty()) return platform::ReplaceFiles(files);
+  entries.push_back({kPairSection, kPairKey, PairCheck(recordBuffer)});
+  const auto idioms = ProfileWithEntries(idiomFile, entries);
+  if (!idioms) return idioms.Why();
+  files.push_back({idiomFile, *idioms});
+  return platform::ReplaceFiles(files);
 }
 
 void TForm1::ReportSaveFailure(const std::string& reason) {
@@ -416,12 +416,13 @@ void TForm1::ReportSaveFailure(const std::string& reason) {
 // new idioms, written in full, in a temporary file: that file is put in place.
 void TForm1::FinishInterruptedSave() {
   const platform::FileContents record = platform::ReadFilePrefix(exeDir + kRecordFile, kRecordSize);
-  if (record.bytes.size() != static_cast<std::size_t>(kRecordSize)) return;
-  const std::string check = PairCheck(record.bytes), idiomFile = exeDir + kSavedIdiomFile;
+  if (!record || record->size() != static_cast<std::size_t>(kRecordSize)) return;
+  const std::string check = PairCheck(*record), idiomFile = exeDir + kSavedIdiomFile;
   if (PairCheckOf(idiomFile) == check) return;
   for (const std::string& leftover : platform::LeftoverTemporaries(exeDir + "data", "tuika.ini")) {
     if (PairCheckOf(leftover) != check) continue;
-    if (const auto bytes = platform::ReadFileBytes(leftover)) platform::WriteFileAtomic(idiomFile, *bytes);
+    // Should this fail too, the next start tries again.
+    if (const auto bytes = platform::ReadFileBytes(leftover)) (void)platform::WriteFileAtomic(idiomFile, *bytes);
     return;
   }
 }

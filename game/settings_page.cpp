@@ -127,14 +127,14 @@ bool TForm1::ChangeSetting(int step) {
     const ScaleMode mode = Neighbour(platform::present::kScaleModes, now, step);
     if (mode == now) return false;
     platform::present::SetScaleMode(mode);
-    NoteSettingsWritten(platform::present::SaveScaleMode(mode).empty());
+    NoteSettingsWritten(platform::present::SaveScaleMode(mode).Ok());
     return true;
   }
   const WindowMode now = platform::CurrentWindowMode();
   const WindowMode mode = Neighbour(kWindowModes, now, step);
   if (mode == now) return false;
   platform::SetWindowMode(mode);
-  NoteSettingsWritten(platform::present::SaveWindowSetting({mode == WindowMode::Window, std::nullopt}).empty());
+  NoteSettingsWritten(platform::present::SaveWindowSetting({mode == WindowMode::Window, std::nullopt}).Ok());
   return true;
 }
 

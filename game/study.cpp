@@ -15,35 +15,35 @@ std::string Utf8(std::u16string_view text) { return platform::Cp932ToUtf8(Sjis(t
 
 }  // namespace
 
-std::optional<StudyRecord> ReadStudyFile(const std::string& exeDir, std::string& fault) {
+platform::Result<StudyRecord> ReadStudyFile(const std::string& exeDir) {
   const platform::FileContents file = platform::ReadFile(exeDir + kStudyFile);
-  if (file.missing) return StudyRecord{};
-  fault = file.error;
-  if (!file.Read()) return std::nullopt;
-  auto record = StudyRecord::Parse({reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()}, fault);
-  if (!record) fault = platform::NativePath(exeDir + kStudyFile) + ": " + fault;
-  return record;
+  if (file.Missing()) return StudyRecord{};
+  if (!file) return file.Why();
+  std::string fault;
+  auto record = StudyRecord::Parse({reinterpret_cast<const char*>(file->data()), file->size()}, fault);
+  if (!record) return platform::Failure{platform::NativePath(exeDir + kStudyFile) + ": " + fault};
+  return std::move(*record);
 }
 
 // A study file that cannot be used never stops play: it is moved aside and a new one begins.
 void TForm1::ReadStudyRecord() {
   const std::array<std::string_view, 1> studyFile{"study.tsv"};
   platform::RemoveLeftoverTemporaries(exeDir + "data", studyFile);
-  std::string fault;
-  if (auto record = ReadStudyFile(exeDir, fault)) {
+  auto record = ReadStudyFile(exeDir);
+  if (record) {
     studyRecord = std::move(*record);
     return;
   }
-  std::string error;
-  const std::string aside = platform::SetAside(exeDir + kStudyFile, error);
-  if (aside.empty()) {
-    studyKept = error;
+  const std::string& fault = record.Reason();
+  const platform::Result<std::string> aside = platform::SetAside(exeDir + kStudyFile);
+  if (!aside) {
+    studyKept = aside.Reason();
     std::fprintf(stderr, "ことぶね: %s; it is kept as it is, and this game's study is not saved (%s)\n", fault.c_str(),
-                 error.c_str());
+                 studyKept.c_str());
     return;
   }
   std::fprintf(stderr, "ことぶね: %s; it is set aside as %s and a new study record begins\n", fault.c_str(),
-               aside.c_str());
+               aside->c_str());
 }
 
 void TForm1::ReadStudySettings() {
@@ -88,8 +88,9 @@ void TForm1::WriteStudyRecord() {
   const std::string text = studyRecord.Text();
   const std::string fileName = exeDir + kStudyFile;
   const platform::FileReplacement file{fileName, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}};
-  std::string failure = platform::ReplaceFiles({&file, 1});
-  studyUnsaved = !failure.empty();
+  const platform::Result<> written = platform::ReplaceFiles({&file, 1});
+  std::string failure = written.Reason();
+  studyUnsaved = !written;
   // Said once: the same failure would otherwise repeat after every round.
   if (!failure.empty() && failure != studyWriteFailure) {
     std::fprintf(stderr, "ことぶね: could not save the study record: %s\n", failure.c_str());

@@ -124,9 +124,9 @@ void TellWhyTheGameStopped(std::string_view utf8Line) {
   if (!places.program.empty()) {
     const std::string path = platform::PlacedPath(places, places.program + "kotobune-error.txt");
     const std::string line = std::string(utf8Line) + "\n";
-    const std::string failure =
+    const auto written =
         platform::ReplaceNativeFile(path, {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()});
-    if (failure.empty()) where = "in " + path + " (and on standard error)";
+    if (written) where = "in " + path + " (and on standard error)";
   }
   platform::backend::ShowErrorMessage("kotobune", "kotobune stopped with an error.\n\nThe reason is written " + where + ".");
 }

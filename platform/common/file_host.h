@@ -1,8 +1,7 @@
 #pragma once
 // What the file functions ask of the host; the rest of them is the same everywhere.
 // Native paths are UTF-8 with '/' separators on every host.
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -18,45 +17,24 @@
 
 namespace platform::host {
 
-// A C library file descriptor, closed with its owner.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  bool IsOpen() const { return fd_ >= 0; }
-  int Release() { return std::exchange(fd_, -1); }
-  // A failed close can mean the data never reached the disk, so its result matters.
-  bool Close() {
-    if (fd_ < 0) return true;
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0;
-  }
-
- private:
-  int fd_;
-};
-
-inline std::string Reason(const std::string& nativePath, int error) { return nativePath + ": " + std::strerror(error); }
+// errno's reason, naming the file.
+inline Failure ErrnoFailure(const std::string& nativePath, int error) {
+  return {nativePath + ": " + std::strerror(error), error == ENOENT || error == ENOTDIR};
+}
 
 // Through char8_t, so Windows takes the bytes as UTF-8 rather than in its code page.
 std::filesystem::path PathOfNative(std::string_view nativePath);
 std::string NativeOfPath(const std::filesystem::path& path);
 
 // Writes bytes in full to a new hidden file beside target named "." + name + "." + process
-// id + "-" + number and flushes it to the disk. Its name, or nullopt with the reason (naming
-// target) in error; then nothing is left behind.
-std::optional<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes,
-                                                std::string& error);
-// Renames temporary over target. "" on success, else the reason naming target.
-std::string MoveIntoPlace(const std::string& temporary, const std::string& target);
-using MoveFunction = std::function<std::string(const std::string& temporary, const std::string& target)>;
+// id + "-" + number and flushes it to the disk. Its name; when it fails (naming target),
+// nothing is left behind.
+Result<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes);
+// Renames temporary over target; a failure names target.
+Result<> MoveIntoPlace(const std::string& temporary, const std::string& target);
+using MoveFunction = std::function<Result<>(const std::string& temporary, const std::string& target)>;
 // ReplaceFiles with its renames made by `move`, so that a test can fail one part of the way.
-std::string ReplaceFiles(std::span<const FileReplacement> files, const MoveFunction& move);
+Result<> ReplaceFiles(std::span<const FileReplacement> files, const MoveFunction& move);
 // Makes renames in folder durable where the host needs it.
 void SyncFolder(const std::string& folder);
 // Whether the process that wrote a temporary file has ended.

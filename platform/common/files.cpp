@@ -1,8 +1,5 @@
 #include "platform/files.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -25,8 +22,9 @@ constexpr int kErrorPathNotFound = 3;
 constexpr int kErrorInvalidHandle = 6;
 constexpr int kErrorNoMoreFiles = 18;
 
-using platform::host::FileDescriptor;
-using platform::host::Reason;
+using platform::Failure;
+using platform::Result;
+using platform::host::ErrnoFailure;
 
 // A file written in full under a temporary name beside its target; the temporary file is
 // removed unless it was moved into place.
@@ -42,10 +40,10 @@ class PendingReplacement {
   PendingReplacement& operator=(const PendingReplacement&) = delete;
 
   const std::string& Target() const { return target_; }
-  std::string Commit(const platform::host::MoveFunction& move) {
-    std::string error = move(temporary_, target_);
-    committed_ = error.empty();
-    return error;
+  Result<> Commit(const platform::host::MoveFunction& move) {
+    Result<> moved = move(temporary_, target_);
+    committed_ = moved.Ok();
+    return moved;
   }
 
  private:
@@ -101,14 +99,13 @@ std::optional<fs::file_type> TypeOf(const std::string& nativePath) {
 }
 
 // A target that is a folder would fail only at the rename, after other files were replaced.
-std::unique_ptr<PendingReplacement> PrepareReplacement(const std::string& target, std::span<const std::uint8_t> bytes,
-                                                       std::string& error) {
+Result<std::unique_ptr<PendingReplacement>> PrepareReplacement(const std::string& target,
+                                                               std::span<const std::uint8_t> bytes) {
   if (target.empty() || target.back() == '/' || TypeOf(target) == fs::file_type::directory) {
-    error = Reason(target, EISDIR);
-    return nullptr;
+    return ErrnoFailure(target, EISDIR);
   }
-  auto temporary = platform::host::WriteTemporaryBeside(target, bytes, error);
-  if (!temporary) return nullptr;
+  auto temporary = platform::host::WriteTemporaryBeside(target, bytes);
+  if (!temporary) return temporary.Why();
   return std::make_unique<PendingReplacement>(target, std::move(*temporary));
 }
 
@@ -119,20 +116,13 @@ struct OldFile {
   std::unique_ptr<PendingReplacement> copy;  // none when the target did not exist
 };
 
-bool KeepOldFile(const std::string& target, std::vector<OldFile>& old, std::string& error) {
+Result<OldFile> KeepOldFile(const std::string& target) {
   const platform::FileContents contents = platform::ReadNativeFile(target, platform::kMediaFileLimit);
-  if (contents.missing) {
-    old.push_back({target, nullptr});
-    return true;
-  }
-  if (!contents.Read()) {
-    error = contents.error;
-    return false;
-  }
-  auto copy = PrepareReplacement(target, contents.bytes, error);
-  if (!copy) return false;
-  old.push_back({target, std::move(copy)});
-  return true;
+  if (contents.Missing()) return OldFile{target, nullptr};
+  if (!contents) return contents.Why();
+  auto copy = PrepareReplacement(target, *contents);
+  if (!copy) return copy.Why();
+  return OldFile{target, std::move(*copy)};
 }
 
 // The files replaced before a later rename failed get their old content back; "" or what
@@ -142,7 +132,7 @@ std::string PutBack(std::span<OldFile> replaced, const platform::host::MoveFunct
   for (OldFile& file : replaced) {
     std::string error;
     if (file.copy) {
-      error = file.copy->Commit(move);
+      error = file.copy->Commit(move).Reason();
     } else {
       std::error_code removal;
       fs::remove(platform::host::PathOfNative(file.target), removal);
@@ -159,20 +149,24 @@ namespace platform {
 
 namespace host {
 
-std::string ReplaceFiles(std::span<const FileReplacement> files, const MoveFunction& move) {
+Result<> ReplaceFiles(std::span<const FileReplacement> files, const MoveFunction& move) {
   std::vector<std::unique_ptr<PendingReplacement>> pending;
   std::vector<OldFile> old;
   for (const FileReplacement& file : files) {
-    std::string error;
     const std::string target = NativePath(file.gamePath);
     // Only a file among others can be left changed by a later failure.
-    if (files.size() > 1 && !KeepOldFile(target, old, error)) return error;
-    pending.push_back(PrepareReplacement(target, file.bytes, error));
-    if (!pending.back()) return error;
+    if (files.size() > 1) {
+      auto kept = KeepOldFile(target);
+      if (!kept) return kept.Why();
+      old.push_back(std::move(*kept));
+    }
+    auto prepared = PrepareReplacement(target, file.bytes);
+    if (!prepared) return prepared.Why();
+    pending.push_back(std::move(*prepared));
   }
   for (std::size_t i = 0; i < pending.size(); ++i) {
-    if (std::string error = pending[i]->Commit(move); !error.empty()) {
-      return error + PutBack(std::span(old).first(i), move);
+    if (Result<> moved = pending[i]->Commit(move); !moved) {
+      return Failure{moved.Reason() + PutBack(std::span(old).first(i), move)};
     }
   }
   for (auto& replacement : pending) SyncFolder(NativeFolderOf(replacement->Target()));
@@ -203,9 +197,8 @@ FileContents ReadFile(std::string_view gamePath, std::size_t limit) { return Rea
 
 FileContents ReadNativeFile(const std::string& nativePath, std::size_t limit) {
   FileContents contents = ReadNativePrefix(nativePath, limit + 1);
-  if (contents.Read() && contents.bytes.size() > limit) {
-    contents.bytes.clear();
-    contents.error = nativePath + ": larger than " + std::to_string(limit) + " bytes";
+  if (contents && contents->size() > limit) {
+    return Failure{nativePath + ": larger than " + std::to_string(limit) + " bytes"};
   }
   return contents;
 }
@@ -215,68 +208,53 @@ FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit) {
 }
 
 FileContents ReadNativePrefix(const std::string& path, std::size_t limit) {
-  FileContents contents;
-  FileDescriptor file(OpenRegularFile(path));
-  if (!file.IsOpen()) {
-    contents.missing = errno == ENOENT || errno == ENOTDIR;
-    contents.error = errno == EINVAL ? path + ": not a regular file" : Reason(path, errno);
-    return contents;
-  }
-  std::vector<std::uint8_t>& bytes = contents.bytes;
-  // The size only hints: the file may change while it is read.
-  struct stat info {};
-  if (::fstat(file.get(), &info) == 0) bytes.reserve(std::min(limit, static_cast<std::size_t>(info.st_size)));
+  auto file = OpenRegularFile(path);
+  if (!file) return file.Why();
+  std::vector<std::uint8_t> bytes;
+  if (const auto size = file->Size()) bytes.reserve(std::min(limit, static_cast<std::size_t>(*size)));
   std::uint8_t buffer[65536];
   while (bytes.size() < limit) {
-    const auto count = ::read(file.get(), buffer, static_cast<unsigned>(std::min(sizeof buffer, limit - bytes.size())));
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      bytes.clear();
-      contents.error = Reason(path, errno);
-      break;
-    }
-    if (count == 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + count);
+    const auto count = file->Read(std::span(buffer).first(std::min(sizeof buffer, limit - bytes.size())));
+    if (!count) return Failure{path + ": " + count.Reason()};
+    if (*count == 0) break;
+    bytes.insert(bytes.end(), buffer, buffer + *count);
   }
-  return contents;
+  return bytes;
 }
 
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath, std::size_t limit) {
   FileContents contents = ReadFile(gamePath, limit);
-  if (!contents.Read()) return std::nullopt;
-  return std::move(contents.bytes);
+  if (!contents) return std::nullopt;
+  return std::move(*contents);
 }
 
-std::string ReplaceFiles(std::span<const FileReplacement> files) { return host::ReplaceFiles(files, host::MoveIntoPlace); }
+Result<> ReplaceFiles(std::span<const FileReplacement> files) { return host::ReplaceFiles(files, host::MoveIntoPlace); }
 
-std::string ReplaceNativeFile(const std::string& nativePath, std::span<const std::uint8_t> bytes) {
-  std::string error;
-  const auto pending = PrepareReplacement(nativePath, bytes, error);
-  if (!pending) return error;
-  if (error = pending->Commit(host::MoveIntoPlace); !error.empty()) return error;
+Result<> ReplaceNativeFile(const std::string& nativePath, std::span<const std::uint8_t> bytes) {
+  auto pending = PrepareReplacement(nativePath, bytes);
+  if (!pending) return pending.Why();
+  if (Result<> moved = (*pending)->Commit(host::MoveIntoPlace); !moved) return moved;
   host::SyncFolder(NativeFolderOf(nativePath));
   return {};
 }
 
-std::string SetAside(std::string_view gamePath, std::string& error) {
+Result<std::string> SetAside(std::string_view gamePath) {
   constexpr int kMostSetAside = 1000;
   const std::string native = NativePath(gamePath);
   for (int n = 1; n <= kMostSetAside; ++n) {
-    const std::string aside = native + ".damaged-" + std::to_string(n);
+    std::string aside = native + ".damaged-" + std::to_string(n);
     if (TypeOf(aside)) continue;
     std::error_code renameError;
     fs::rename(host::PathOfNative(native), host::PathOfNative(aside), renameError);
-    if (!renameError) return aside;
-    error = native + ": " + renameError.message();
-    return {};
+    if (renameError) return Failure{native + ": " + renameError.message()};
+    return aside;
   }
-  error = native + ": " + std::to_string(kMostSetAside) + " damaged copies are already set aside";
-  return {};
+  return Failure{native + ": " + std::to_string(kMostSetAside) + " damaged copies are already set aside"};
 }
 
-bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
+Result<> WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes) {
   const FileReplacement file{gamePath, bytes};
-  return ReplaceFiles({&file, 1}).empty();
+  return ReplaceFiles({&file, 1});
 }
 
 std::vector<std::string> LeftoverTemporaries(std::string_view gameFolder, std::string_view name) {

@@ -213,14 +213,11 @@ std::optional<IniDocument> LoadDocument(std::string_view fileName) {
 
 // The document to change: the file's, or an empty one when there is no file. An existing
 // file we cannot read must not be replaced by one holding a few keys.
-std::optional<IniDocument> DocumentToChange(std::string_view fileName, std::string& error) {
+platform::Result<IniDocument> DocumentToChange(std::string_view fileName) {
   const platform::FileContents contents = platform::ReadFile(fileName);
-  if (contents.missing) return IniDocument("");
-  if (!contents.Read()) {
-    error = contents.error;
-    return std::nullopt;
-  }
-  return IniDocument(std::string_view(reinterpret_cast<const char*>(contents.bytes.data()), contents.bytes.size()));
+  if (contents.Missing()) return IniDocument("");
+  if (!contents) return contents.Why();
+  return IniDocument(std::string_view(reinterpret_cast<const char*>(contents->data()), contents->size()));
 }
 
 bool SetValue(IniDocument& document, std::string_view section, std::string_view key,
@@ -273,17 +270,16 @@ UINT GetPrivateProfileIntA(std::string_view section, std::string_view key, int d
 
 BOOL WritePrivateProfileStringA(std::string_view section, std::string_view key,
                                 std::optional<std::string_view> value, std::string_view fileName) {
-  std::string error;
-  auto document = DocumentToChange(fileName, error);
+  auto document = DocumentToChange(fileName);
   if (!document) return FALSE;
   if (!SetValue(*document, section, key, value)) return TRUE;
   return platform::WriteFileAtomic(fileName, document->Serialize()) ? TRUE : FALSE;
 }
 
-std::optional<std::vector<std::uint8_t>> ProfileWithEntries(std::string_view fileName,
-                                                            std::span<const ProfileEntry> entries, std::string& error) {
-  auto document = DocumentToChange(fileName, error);
-  if (!document) return std::nullopt;
+platform::Result<std::vector<std::uint8_t>> ProfileWithEntries(std::string_view fileName,
+                                                               std::span<const ProfileEntry> entries) {
+  auto document = DocumentToChange(fileName);
+  if (!document) return document.Why();
   for (const ProfileEntry& entry : entries) SetValue(*document, entry.section, entry.key, entry.value);
   return document->Serialize();
 }

@@ -1,24 +1,18 @@
 // RIFF file reading. Chunk sizes come from the file and are never trusted: every search
 // stays inside its parent and the file, and positions are computed in 64 bits.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <span>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/mmsystem.h"
 
 struct MmioFile {
-  struct Closer {
-    void operator()(std::FILE* stream) const { std::fclose(stream); }
-  };
-  std::unique_ptr<std::FILE, Closer> file;
+  platform::ReadableFile file;
   std::int64_t size = 0;
   std::int64_t position = 0;
 };
@@ -29,11 +23,18 @@ constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 constexpr std::int64_t kChunkHeaderBytes = 8;
 constexpr std::int64_t kFormTypeBytes = 4;
 
+// What is there of count bytes at offset, or -1 when the file cannot be read.
 std::int64_t ReadAt(MmioFile& file, std::int64_t offset, void* buffer, std::int64_t count) {
   if (count <= 0 || offset >= file.size) return 0;
-  if (fseeko(file.file.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return -1;
-  const std::size_t wanted = static_cast<std::size_t>(std::min(count, file.size - offset));
-  return static_cast<std::int64_t>(std::fread(buffer, 1, wanted, file.file.get()));
+  const std::span into(static_cast<std::uint8_t*>(buffer), static_cast<std::size_t>(std::min(count, file.size - offset)));
+  std::size_t done = 0;
+  while (done < into.size()) {
+    const auto read = file.file.ReadAt(offset + static_cast<std::int64_t>(done), into.subspan(done));
+    if (!read) return -1;
+    if (*read == 0) break;
+    done += *read;
+  }
+  return static_cast<std::int64_t>(done);
 }
 
 bool ReadFourCC(MmioFile& file, std::int64_t offset, FOURCC& value) {
@@ -65,18 +66,12 @@ HMMIO mmioOpenA(const char* fileName, MMIOINFO* info, DWORD openFlags) {
   };
   if (fileName == nullptr) return fail(MMIOERR_FILENOTFOUND);
   if ((openFlags & (MMIO_WRITE | MMIO_READWRITE | MMIO_CREATE)) != 0) return fail(MMIOERR_CANNOTOPEN);
-  std::unique_ptr<MmioFile> opened(new (std::nothrow) MmioFile);
+  auto regular = platform::OpenRegularFile(platform::NativePath(fileName));
+  if (!regular) return fail(regular.Missing() ? MMIOERR_FILENOTFOUND : MMIOERR_CANNOTOPEN);
+  const std::optional<std::int64_t> size = regular->Size();
+  if (!size) return fail(MMIOERR_CANNOTOPEN);
+  std::unique_ptr<MmioFile> opened(new (std::nothrow) MmioFile{std::move(*regular), *size});
   if (!opened) return fail(MMIOERR_OUTOFMEMORY);
-  const int regular = platform::OpenRegularFile(platform::NativePath(fileName));
-  if (regular < 0) return fail(errno == ENOENT ? MMIOERR_FILENOTFOUND : MMIOERR_CANNOTOPEN);
-  opened->file.reset(::fdopen(regular, "rb"));
-  if (!opened->file) {
-    ::close(regular);
-    return fail(MMIOERR_CANNOTOPEN);
-  }
-  struct stat status {};
-  if (fstat(fileno(opened->file.get()), &status) != 0 || !S_ISREG(status.st_mode)) return fail(MMIOERR_CANNOTOPEN);
-  opened->size = status.st_size;
   if (info != nullptr) info->wErrorRet = MMSYSERR_NOERROR;
   return opened.release();
 }

@@ -63,22 +63,20 @@ std::string PlaceDataName(const platform::Places& places, std::string_view relat
 }
 
 // Linked into place rather than renamed, so a copy the player made in the meantime is kept.
-bool CopyIfMissing(const std::string& from, const std::string& to, std::string& problem) {
-  if (Exists(to) || !Exists(from)) return true;
+platform::Result<> CopyIfMissing(const std::string& from, const std::string& to) {
+  if (Exists(to) || !Exists(from)) return {};
   const fs::path temporary = PathOfNative(to + ".new-" + std::to_string(std::random_device{}()));
   std::error_code error;
-  if (!fs::copy_file(PathOfNative(from), temporary, fs::copy_options::overwrite_existing, error)) {
-    problem = "cannot copy " + from + " to " + to + ": " + error.message();
-    return false;
-  }
+  const auto failure = [&] { return platform::Failure{"cannot copy " + from + " to " + to + ": " + error.message()}; };
+  if (!fs::copy_file(PathOfNative(from), temporary, fs::copy_options::overwrite_existing, error)) return failure();
   // The installed sample may be read-only; the player's copy is there to be edited.
   fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
   fs::create_hard_link(temporary, PathOfNative(to), error);
   const bool linked = !error || error == std::errc::file_exists;
   std::error_code ignored;
   fs::remove(temporary, ignored);
-  if (!linked) problem = "cannot copy " + from + " to " + to + ": " + error.message();
-  return linked;
+  if (!linked) return failure();
+  return {};
 }
 
 // Every folder made for the player, parents included, is theirs alone, as the XDG rules ask.
@@ -156,12 +154,10 @@ std::vector<std::string> PreparePlayerFolders(const Places& places) {
     }
   }
   for (const auto& file : kEditableFiles) {
-    std::string problem;
-    if (!IsFolder(places.playerConfig) ||
-        CopyIfMissing(places.installed + std::string(file.sample), places.playerConfig + std::string(file.name), problem)) {
-      continue;
-    }
-    notices.push_back(problem + "; the installed one is used");
+    if (!IsFolder(places.playerConfig)) continue;
+    const auto copied =
+        CopyIfMissing(places.installed + std::string(file.sample), places.playerConfig + std::string(file.name));
+    if (!copied) notices.push_back(copied.Reason() + "; the installed one is used");
   }
   return notices;
 }

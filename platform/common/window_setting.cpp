@@ -27,12 +27,11 @@ std::optional<int> Number(const std::string& file, const char* key) {
   return std::stoi(text);
 }
 
-// Written in one replacement, the rest of the file kept as it is; "" or the reason.
-std::string WriteEntries(const std::vector<ProfileEntry>& entries) {
+// Written in one replacement, the rest of the file kept as it is.
+Result<> WriteEntries(const std::vector<ProfileEntry>& entries) {
   const std::string file = SettingsFile();
-  std::string error;
-  const auto bytes = ProfileWithEntries(file, entries, error);
-  if (!bytes) return error;
+  const auto bytes = ProfileWithEntries(file, entries);
+  if (!bytes) return bytes.Why();
   const FileReplacement replacement{file, *bytes};
   return ReplaceFiles({&replacement, 1});
 }
@@ -56,7 +55,7 @@ WindowSetting SavedWindowSetting() {
   return setting;
 }
 
-std::string SaveWindowSetting(const WindowSetting& setting) {
+Result<> SaveWindowSetting(const WindowSetting& setting) {
   const WindowSetting saved = SavedWindowSetting();
   std::vector<ProfileEntry> entries;
   if (setting.windowed && *setting.windowed != saved.windowed.value_or(false)) {
@@ -75,7 +74,7 @@ ScaleMode ScaleModeSetting() {
   return ParseScaleMode(name).value_or(ScaleMode::Sharp);
 }
 
-std::string SaveScaleMode(ScaleMode mode) {
+Result<> SaveScaleMode(ScaleMode mode) {
   return WriteEntries({{kSection, kScaleKey, std::string(ScaleModeName(mode))}});
 }
 

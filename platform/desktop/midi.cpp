@@ -112,8 +112,8 @@ class SynthSequencer final : public TMediaPlayer::Sequencer, public platform::au
 
 std::unique_ptr<SynthSequencer> SynthSequencer::Open(const std::string& path) {
   platform::FileContents file = platform::ReadNativeFile(path, platform::kMediaFileLimit);
-  if (!file.Read() || !HasMidiStructure(file.bytes)) return nullptr;
-  std::unique_ptr<SynthSequencer> sequencer(new SynthSequencer(std::move(file.bytes)));
+  if (!file || !HasMidiStructure(*file)) return nullptr;
+  std::unique_ptr<SynthSequencer> sequencer(new SynthSequencer(std::move(*file)));
   if (!sequencer->CreateSynth() || !sequencer->LoadSequence()) return nullptr;
   Mixer::Instance().Add(sequencer.get());
   return sequencer;

@@ -2,7 +2,6 @@
 // estimates it and counts the frames on a thread of its own; decoding happens on demand
 // inside the mixer. So a change of track costs the game's thread no scan of the file.
 #include <mpg123.h>
-#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -219,9 +218,7 @@ std::unique_ptr<Mp3Stream> Mp3Stream::Open(const std::string& path, std::uint64_
   Mpg123Handle handle(mpg123_new(nullptr, nullptr));
   if (!handle || !Configure(handle.get())) return nullptr;
   // A FIFO or device under a track's name would block the open or never end.
-  const int regular = platform::OpenRegularFile(path);
-  if (regular < 0) return nullptr;
-  ::close(regular);
+  if (!platform::OpenRegularFile(path)) return nullptr;
   if (mpg123_open(handle.get(), path.c_str()) != MPG123_OK) return nullptr;
   std::unique_ptr<Mp3Stream> stream(new Mp3Stream(std::move(handle)));
   if (!stream->ReadFormat()) return nullptr;

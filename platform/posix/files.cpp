@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -16,8 +17,32 @@
 
 namespace {
 
-using platform::host::FileDescriptor;
-using platform::host::Reason;
+using platform::Failure;
+using platform::Result;
+using platform::host::ErrnoFailure;
+
+// A file descriptor, closed with its owner.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  bool IsOpen() const { return fd_ >= 0; }
+  int Release() { return std::exchange(fd_, -1); }
+  // A failed close can mean the data never reached the disk, so its result matters.
+  bool Close() { return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0; }
+
+ private:
+  int fd_;
+};
+
+Result<std::size_t> ReadResult(ssize_t count) {
+  if (count < 0) return Failure{std::strerror(errno)};
+  return static_cast<std::size_t>(count);
+}
 
 bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
   while (!bytes.empty()) {
@@ -90,40 +115,61 @@ struct DirCloser {
 
 namespace platform {
 
-int OpenRegularFile(const std::string& nativePath) {
+Result<ReadableFile> OpenRegularFile(const std::string& nativePath) {
   // Without O_NONBLOCK opening a FIFO waits for a writer that may never come.
   FileDescriptor file(::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};
-  if (!file.IsOpen() || ::fstat(file.get(), &info) != 0) return -1;
-  if (!S_ISREG(info.st_mode)) {
-    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    return -1;
-  }
+  if (!file.IsOpen() || ::fstat(file.get(), &info) != 0) return ErrnoFailure(nativePath, errno);
+  if (S_ISDIR(info.st_mode)) return ErrnoFailure(nativePath, EISDIR);
+  if (!S_ISREG(info.st_mode)) return Failure{nativePath + ": not a regular file"};
   const int flags = ::fcntl(file.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return -1;
-  return file.Release();
+  if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return ErrnoFailure(nativePath, errno);
+  return ReadableFile(file.Release());
+}
+
+ReadableFile::~ReadableFile() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+std::optional<std::int64_t> ReadableFile::Size() const {
+  struct stat info {};
+  if (::fstat(descriptor_, &info) != 0) return std::nullopt;
+  return info.st_size;
+}
+
+Result<std::size_t> ReadableFile::Read(std::span<std::uint8_t> into) {
+  ssize_t count = 0;
+  do {
+    count = ::read(descriptor_, into.data(), into.size());
+  } while (count < 0 && errno == EINTR);
+  return ReadResult(count);
+}
+
+Result<std::size_t> ReadableFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> into) {
+  ssize_t count = 0;
+  do {
+    count = ::pread(descriptor_, into.data(), into.size(), static_cast<off_t>(offset));
+  } while (count < 0 && errno == EINTR);
+  return ReadResult(count);
 }
 
 namespace host {
 
-std::optional<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes,
-                                                std::string& error) {
+Result<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes) {
   auto temporary = CreateTemporaryBeside(target);
-  if (!temporary) {
-    error = Reason(target, errno);
-    return std::nullopt;
-  }
+  if (!temporary) return ErrnoFailure(target, errno);
   FileDescriptor file(temporary->second);
   if (!WriteAll(file.get(), bytes) || !KeepModeOf(target, file.get()) || ::fsync(file.get()) != 0 || !file.Close()) {
-    error = Reason(target, errno);
+    Failure failure = ErrnoFailure(target, errno);
     ::unlink(temporary->first.c_str());
-    return std::nullopt;
+    return failure;
   }
   return std::move(temporary->first);
 }
 
-std::string MoveIntoPlace(const std::string& temporary, const std::string& target) {
-  return ::rename(temporary.c_str(), target.c_str()) == 0 ? std::string() : Reason(target, errno);
+Result<> MoveIntoPlace(const std::string& temporary, const std::string& target) {
+  if (::rename(temporary.c_str(), target.c_str()) != 0) return ErrnoFailure(target, errno);
+  return {};
 }
 
 void SyncFolder(const std::string& folder) {

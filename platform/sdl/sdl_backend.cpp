@@ -151,8 +151,8 @@ void WindowSizeChanged(Display& display, int width, int height) {
 }
 
 void KeepWindowSetting(const Display& display) {
-  const std::string error = platform::present::SaveWindowSetting({display.playerWantsWindow, display.windowSize});
-  if (!error.empty()) std::fprintf(stderr, "ことぶね: the window's size and mode are not kept: %s\n", error.c_str());
+  const auto saved = platform::present::SaveWindowSetting({display.playerWantsWindow, display.windowSize});
+  if (!saved) std::fprintf(stderr, "ことぶね: the window's size and mode are not kept: %s\n", saved.Reason().c_str());
 }
 
 bool IsAltEnter(const SDL_KeyboardEvent& key) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <random>
 #include <system_error>
 
@@ -30,8 +31,18 @@ std::wstring WideNative(std::string_view nativePath) {
   return path;
 }
 
-std::string WindowsReason(const std::string& nativePath, DWORD error) {
-  return nativePath + ": " + std::system_category().message(static_cast<int>(error));
+platform::Failure WindowsFailure(const std::string& nativePath, DWORD error) {
+  return {nativePath + ": " + std::system_category().message(static_cast<int>(error)),
+          error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND};
+}
+
+platform::Result<std::size_t> ReadResult(int count) {
+  if (count < 0) return platform::Failure{std::strerror(errno)};
+  return static_cast<std::size_t>(count);
+}
+
+unsigned ChunkOf(std::span<std::uint8_t> into) {
+  return static_cast<unsigned>(std::min<std::size_t>(into.size(), 1u << 30));
 }
 
 std::optional<std::string> Cp932Of(const wchar_t* name) {
@@ -110,55 +121,71 @@ struct FindCloser {
 
 namespace platform {
 
-int OpenRegularFile(const std::string& nativePath) {
+Result<ReadableFile> OpenRegularFile(const std::string& nativePath) {
   const std::wstring path = WideNative(nativePath);
   const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    errno = EISDIR;
-    return -1;
+    return host::ErrnoFailure(nativePath, EISDIR);
   }
-  if (path.empty()) {
-    errno = ENOENT;
-    return -1;
-  }
+  if (path.empty()) return host::ErrnoFailure(nativePath, ENOENT);
   // Binary, or the C library would turn line ends round.
-  host::FileDescriptor file(::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT));
-  if (!file.IsOpen()) return -1;
+  const int descriptor = ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  if (descriptor < 0) return host::ErrnoFailure(nativePath, errno);
+  ReadableFile file(descriptor);
   // A device name (CON, NUL, COM1) opens a device, not a file.
-  if (GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(file.get()))) != FILE_TYPE_DISK) {
-    errno = EINVAL;
-    return -1;
+  if (GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor))) != FILE_TYPE_DISK) {
+    return Failure{nativePath + ": not a regular file"};
   }
-  return file.Release();
+  return file;
+}
+
+ReadableFile::~ReadableFile() {
+  if (descriptor_ >= 0) ::_close(descriptor_);
+}
+
+std::optional<std::int64_t> ReadableFile::Size() const {
+  struct _stati64 info {};
+  if (descriptor_ < 0 || ::_fstati64(descriptor_, &info) != 0) return std::nullopt;
+  return info.st_size;
+}
+
+Result<std::size_t> ReadableFile::Read(std::span<std::uint8_t> into) {
+  return ReadResult(::_read(descriptor_, into.data(), ChunkOf(into)));
+}
+
+Result<std::size_t> ReadableFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> into) {
+  if (::_lseeki64(descriptor_, offset, SEEK_SET) < 0) return ReadResult(-1);
+  return Read(into);
 }
 
 namespace host {
 
-std::optional<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes,
-                                                std::string& error) {
+Result<std::string> WriteTemporaryBeside(const std::string& target, std::span<const std::uint8_t> bytes) {
   auto temporary = CreateTemporaryBeside(WideNative(target));
-  if (!temporary) {
-    error = WindowsReason(target, GetLastError());
-    return std::nullopt;
-  }
+  if (!temporary) return WindowsFailure(target, GetLastError());
   Handle file(temporary->second);
   // Shown again before the move, so the replaced file is not hidden.
   if (!WriteAll(file.get(), bytes) || !FlushFileBuffers(file.get()) || !file.Close() ||
       !SetFileAttributesW(temporary->first.c_str(), FILE_ATTRIBUTE_NORMAL)) {
-    error = WindowsReason(target, GetLastError());
+    Failure failure = WindowsFailure(target, GetLastError());
     DeleteFileW(temporary->first.c_str());
-    return std::nullopt;
+    return failure;
   }
   const std::u16string name(temporary->first.begin(), temporary->first.end());
-  return win32::FromWide(win32::kCodePageUtf8, name, false);
+  std::optional<std::string> utf8 = win32::FromWide(win32::kCodePageUtf8, name, false);
+  if (!utf8) {
+    DeleteFileW(temporary->first.c_str());
+    return Failure{target + ": the temporary file's name has no UTF-8 form"};
+  }
+  return std::move(*utf8);
 }
 
-std::string MoveIntoPlace(const std::string& temporary, const std::string& target) {
+Result<> MoveIntoPlace(const std::string& temporary, const std::string& target) {
   if (MoveFileExW(WideNative(temporary).c_str(), WideNative(target).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return {};
   }
-  return WindowsReason(target, GetLastError());
+  return WindowsFailure(target, GetLastError());
 }
 
 // MOVEFILE_WRITE_THROUGH already waited for the move to reach the disk.

@@ -165,12 +165,12 @@ TEST_F(RecordFile, WriteRecordCarriesTheBestScoreInForceAndKeepsTheRest) {
   folder.Write(kRecord, saved);
   TForm1& game = Restart();
   game.setSavedMarker(-1);
-  game.WriteRecord();
+  EXPECT_TRUE(game.WriteRecord());
   std::string expected = saved;
   PutInt(expected, 536, -1);
   EXPECT_EQ(folder.Read(kRecord), expected);
   game.bestScore = 99999;
-  game.WriteRecord();
+  EXPECT_TRUE(game.WriteRecord());
   PutInt(expected, 524, 99999);
   EXPECT_EQ(folder.Read(kRecord), expected);
 }
@@ -178,7 +178,7 @@ TEST_F(RecordFile, WriteRecordCarriesTheBestScoreInForceAndKeepsTheRest) {
 TEST_F(RecordFile, WithoutARecordTheFirstWriteCarriesTheDefaultBestScore) {
   TForm1& game = Start();
   game.setSavedMarker(-1);
-  game.WriteRecord();
+  EXPECT_TRUE(game.WriteRecord());
   const std::string bytes = folder.Read(kRecord);
   ASSERT_EQ(bytes.size(), 564u);
   EXPECT_EQ(IntAt(bytes, 524), 20000);

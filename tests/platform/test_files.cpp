@@ -240,17 +240,17 @@ TEST(FilesReadWrite, OnlyRegularFilesAreReadAndNeverPastTheLimit) {
   fs::create_symlink("/dev/zero", dir.Native("z.mid"));
   for (const char* name : {"pipe.mp3", "z.mid"}) {
     const platform::FileContents contents = platform::ReadFile(dir.Game(name));
-    EXPECT_FALSE(contents.Read()) << name;
-    EXPECT_FALSE(contents.missing) << name;
-    EXPECT_NE(contents.error.find(name), std::string::npos) << contents.error;
-    EXPECT_EQ(platform::OpenRegularFile(dir.Native(name)), -1) << name;
+    EXPECT_FALSE(contents.Ok()) << name;
+    EXPECT_FALSE(contents.Missing()) << name;
+    EXPECT_NE(contents.Reason().find(name), std::string::npos) << contents.Reason();
+    EXPECT_FALSE(platform::OpenRegularFile(dir.Native(name))) << name;
   }
-  EXPECT_TRUE(platform::ReadFile(dir.Game("absent")).missing);
+  EXPECT_TRUE(platform::ReadFile(dir.Game("absent")).Missing());
 
   dir.Write("big.ini", std::string(101, 'x'));
-  EXPECT_FALSE(platform::ReadFile(dir.Game("big.ini"), 100).Read());
-  EXPECT_EQ(platform::ReadFile(dir.Game("big.ini"), 101).bytes.size(), 101u);
-  EXPECT_EQ(platform::ReadFilePrefix(dir.Game("big.ini"), 10).bytes, Bytes("xxxxxxxxxx"));
+  EXPECT_FALSE(platform::ReadFile(dir.Game("big.ini"), 100).Ok());
+  EXPECT_EQ(platform::ReadFile(dir.Game("big.ini"), 101)->size(), 101u);
+  EXPECT_EQ(*platform::ReadFilePrefix(dir.Game("big.ini"), 10), Bytes("xxxxxxxxxx"));
 }
 
 TEST(FilesReadWrite, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
@@ -261,14 +261,14 @@ TEST(FilesReadWrite, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
   const std::string a = dir.Game("a.ini"), b = dir.Game("b.dat"), c = dir.Game("c.dat");
   const std::vector<std::uint8_t> newA = Bytes("new a"), newB = Bytes("new b");
   const std::vector<platform::FileReplacement> failing{{a, newA}, {b, newB}, {c, newB}};
-  const std::string error = platform::ReplaceFiles(failing);
+  const std::string error = platform::ReplaceFiles(failing).Reason();
   EXPECT_NE(error.find("c.dat"), std::string::npos) << error;
   EXPECT_EQ(dir.Read("a.ini"), "old a");
   EXPECT_EQ(dir.Read("b.dat"), "old b");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Native()), {}), 3) << "temporary files are removed";
 
   const std::vector<platform::FileReplacement> both{{a, newA}, {b, newB}};
-  EXPECT_EQ(platform::ReplaceFiles(both), "");
+  EXPECT_TRUE(platform::ReplaceFiles(both));
   EXPECT_EQ(dir.Read("a.ini"), "new a");
   EXPECT_EQ(dir.Read("b.dat"), "new b");
 }
@@ -284,10 +284,11 @@ TEST(FilesReadWrite, ARenameFailingPartOfTheWayPutsTheEarlierFilesBack) {
   const std::vector<platform::FileReplacement> files{{a, newA}, {c, newC}, {b, newB}};
   for (const int failing : {1, 2}) {
     int renames = 0;
-    const auto move = [&](const std::string& temporary, const std::string& target) {
-      return renames++ == failing ? target + ": refused" : platform::host::MoveIntoPlace(temporary, target);
+    const auto move = [&](const std::string& temporary, const std::string& target) -> platform::Result<> {
+      if (renames++ == failing) return platform::Failure{target + ": refused"};
+      return platform::host::MoveIntoPlace(temporary, target);
     };
-    const std::string error = platform::host::ReplaceFiles(files, move);
+    const std::string error = platform::host::ReplaceFiles(files, move).Reason();
     EXPECT_NE(error.find("refused"), std::string::npos) << failing << ": " << error;
     EXPECT_EQ(dir.Read("a.ini"), "old a") << failing;
     EXPECT_EQ(dir.Read("b.dat"), "old b") << failing;

@@ -277,18 +277,18 @@ TEST(ScaleSetting, WindowSettingChangesOnlyItsOwnKeys) {
   const std::string original = "; mine\r\n[BGM]\r\nSettei = 2 ; kept\r\n[Display]\r\nScale=whole\r\n\r\n[X]\r\nY=1";
   folder.Write("data/settei.ini", original);
   EXPECT_EQ(SavedWindowSetting(), WindowSetting{});
-  EXPECT_EQ(SaveWindowSetting({false, std::nullopt}), "");
+  EXPECT_TRUE(SaveWindowSetting({false, std::nullopt}));
   EXPECT_EQ(folder.Read("data/settei.ini"), original);
 
-  EXPECT_EQ(SaveWindowSetting({true, Size{1000, 600}}), "");
+  EXPECT_TRUE(SaveWindowSetting({true, Size{1000, 600}}));
   EXPECT_EQ(folder.Read("data/settei.ini"), "; mine\r\n[BGM]\r\nSettei = 2 ; kept\r\n[Display]\r\nScale=whole\r\n"
                                             "Window=1\r\nWindowWidth=1000\r\nWindowHeight=600\r\n\r\n[X]\r\nY=1");
   EXPECT_EQ(SavedWindowSetting(), (WindowSetting{true, Size{1000, 600}}));
   {
     PermissionsEnforced enforced;
     std::filesystem::permissions(folder.Native("data"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_EQ(SaveWindowSetting({true, Size{1000, 600}}), "");
-    EXPECT_NE(SaveWindowSetting({false, Size{1000, 600}}), "");
+    EXPECT_TRUE(SaveWindowSetting({true, Size{1000, 600}}));
+    EXPECT_FALSE(SaveWindowSetting({false, Size{1000, 600}}));
     std::filesystem::permissions(folder.Native("data"), std::filesystem::perms::owner_all);
   }
   folder.Write("data/settei.ini", "[Display]\r\nWindow=yes\r\nWindowWidth=12\r\nWindowHeight=600\r\n");

@@ -79,22 +79,20 @@ TEST(WindowsFiles, AtomicWriteReplacesAndLeavesNothingBehind) {
 TEST(WindowsFiles, ReadsOnlyDiskFilesAndNeverPastTheLimit) {
   TempFolder dir;
   dir.Write("settei.ini", "12345");
-  EXPECT_EQ(platform::ReadFile(dir.Game("settei.ini"), 5).bytes, Bytes("12345"));
-  const auto tooLarge = platform::ReadFile(dir.Game("settei.ini"), 4);
-  EXPECT_FALSE(tooLarge.Read());
-  EXPECT_TRUE(tooLarge.bytes.empty());
-  EXPECT_EQ(platform::ReadFilePrefix(dir.Game("settei.ini"), 2).bytes, Bytes("12"));
+  EXPECT_EQ(*platform::ReadFile(dir.Game("settei.ini"), 5), Bytes("12345"));
+  EXPECT_FALSE(platform::ReadFile(dir.Game("settei.ini"), 4));
+  EXPECT_EQ(*platform::ReadFilePrefix(dir.Game("settei.ini"), 2), Bytes("12"));
 
   const auto missing = platform::ReadFile(dir.Game("none.ini"));
-  EXPECT_TRUE(missing.missing);
-  EXPECT_NE(missing.error.find("none.ini"), std::string::npos) << missing.error;
-  EXPECT_FALSE(platform::ReadFile(dir.Game("")).Read());
-  EXPECT_FALSE(platform::ReadFile(dir.Game("NUL")).Read()) << "a device is no file";
-  EXPECT_LT(platform::OpenRegularFile(dir.Native("NUL")), 0);
+  EXPECT_TRUE(missing.Missing());
+  EXPECT_NE(missing.Reason().find("none.ini"), std::string::npos) << missing.Reason();
+  EXPECT_FALSE(platform::ReadFile(dir.Game("")));
+  EXPECT_FALSE(platform::ReadFile(dir.Game("NUL"))) << "a device is no file";
+  EXPECT_FALSE(platform::OpenRegularFile(dir.Native("NUL")));
 
   // Line ends arrive as written.
   dir.Write("crlf.txt", "a\r\nb\x1a");
-  EXPECT_EQ(platform::ReadFile(dir.Game("crlf.txt")).bytes, Bytes("a\r\nb\x1a"));
+  EXPECT_EQ(*platform::ReadFile(dir.Game("crlf.txt")), Bytes("a\r\nb\x1a"));
 }
 
 TEST(WindowsFiles, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
@@ -104,14 +102,14 @@ TEST(WindowsFiles, FilesReplacedTogetherAreAllReplacedOrNoneIs) {
   const auto record = Bytes("new record"), idioms = Bytes("new idioms");
   const std::string recordName = dir.Game("record1.dat"), idiomsName = dir.Game("tuika.ini");
   const std::array<platform::FileReplacement, 2> both{{{recordName, record}, {idiomsName, idioms}}};
-  EXPECT_EQ(platform::ReplaceFiles(both), "");
+  EXPECT_TRUE(platform::ReplaceFiles(both));
   EXPECT_EQ(dir.Read("record1.dat"), "new record");
   EXPECT_EQ(dir.Read("tuika.ini"), "new idioms");
 
   std::filesystem::create_directory(dir.Native("folder"));
   const std::string folderName = dir.Game("folder");
   const std::array<platform::FileReplacement, 2> broken{{{recordName, Bytes("lost")}, {folderName, idioms}}};
-  EXPECT_NE(platform::ReplaceFiles(broken).find("folder"), std::string::npos);
+  EXPECT_NE(platform::ReplaceFiles(broken).Reason().find("folder"), std::string::npos);
   EXPECT_EQ(dir.Read("record1.dat"), "new record");
   EXPECT_EQ(FindAll(dir.Game("*"), faAnyFile & ~faDirectory).size(), 2u) << "no temporary file is left";
 }

@@ -69,8 +69,8 @@ void WriteFileAtomically(const std::filesystem::path& path, std::span<const std:
   const std::u8string utf8 = path.u8string();
   const auto name = platform::Utf8ToCp932(std::string(utf8.begin(), utf8.end()));
   if (!name) throw std::runtime_error("cannot write '" + path.string() + "': the name has no Shift-JIS form");
-  if (!platform::WriteFileAtomic(*name, bytes)) {
-    throw std::runtime_error("cannot write '" + path.string() + "': " + HostReason());
+  if (const auto written = platform::WriteFileAtomic(*name, bytes); !written) {
+    throw std::runtime_error("cannot write " + written.Reason());
   }
 }
 

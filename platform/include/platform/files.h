@@ -7,7 +7,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "platform/result.h"
 
 namespace platform {
 
@@ -17,14 +20,10 @@ std::string NativePath(std::string_view gamePath);
 constexpr std::size_t kTextFileLimit = 4 << 20;  // settings, INI and idiom files
 constexpr std::size_t kMediaFileLimit = 64 << 20;
 
-// A read of one file. Only regular files are read, opened without blocking, so a FIFO or a
-// device under a data name can neither hang nor flood the program.
-struct FileContents {
-  std::vector<std::uint8_t> bytes;
-  bool missing = false;  // nothing by that name
-  std::string error;     // why it could not be read (empty when it was); names the file
-  bool Read() const { return error.empty(); }
-};
+// A read of one file: its bytes, or why not, naming the file (Missing() when there was
+// nothing by that name). Only regular files are read, opened without blocking, so a FIFO or
+// a device under a data name can neither hang nor flood the program.
+using FileContents = Result<std::vector<std::uint8_t>>;
 FileContents ReadFile(std::string_view gamePath, std::size_t limit = kTextFileLimit);
 // At most the first limit bytes, whatever the file's size.
 FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit);
@@ -32,8 +31,28 @@ FileContents ReadFilePrefix(std::string_view gamePath, std::size_t limit);
 FileContents ReadNativeFile(const std::string& nativePath, std::size_t limit);
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(std::string_view gamePath, std::size_t limit = kTextFileLimit);
 
-// Opens a regular file for reading without blocking; -1 (errno set) for anything else.
-int OpenRegularFile(const std::string& nativePath);
+// A regular file open for reading, closed with its owner. The host's calls behind it.
+class ReadableFile {
+ public:
+  explicit ReadableFile(int descriptor) : descriptor_(descriptor) {}
+  ~ReadableFile();
+  ReadableFile(ReadableFile&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+  ReadableFile& operator=(ReadableFile&&) = delete;
+  ReadableFile(const ReadableFile&) = delete;
+  ReadableFile& operator=(const ReadableFile&) = delete;
+
+  // Only a hint: the file may change while it is read.
+  std::optional<std::int64_t> Size() const;
+  // Up to into.size() bytes from where the last read ended, or from offset; 0 at the end.
+  Result<std::size_t> Read(std::span<std::uint8_t> into);
+  Result<std::size_t> ReadAt(std::int64_t offset, std::span<std::uint8_t> into);
+
+ private:
+  int descriptor_;
+};
+// Opens a regular file for reading without blocking; anything else fails ("not a regular
+// file", or Missing() when nothing is there).
+Result<ReadableFile> OpenRegularFile(const std::string& nativePath);
 
 struct FileReplacement {
   std::string_view gamePath;
@@ -41,17 +60,16 @@ struct FileReplacement {
 };
 // Writes every file in full (temporary file beside it, fsync) before renaming any into
 // place, so a crash leaves either file old or new, and only the instant between two renames
-// can part them. "" on success, else the reason, naming the file; then nothing was replaced:
-// when a rename fails, the files renamed before it get their old content back.
-std::string ReplaceFiles(std::span<const FileReplacement> files);
-bool WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes);
+// can part them. When it fails, nothing was replaced: when a rename fails, the files renamed
+// before it get their old content back.
+Result<> ReplaceFiles(std::span<const FileReplacement> files);
+Result<> WriteFileAtomic(std::string_view gamePath, std::span<const std::uint8_t> bytes);
 // ReplaceFiles for one file named by a host path (UTF-8, '/'), such as one the player typed.
-std::string ReplaceNativeFile(const std::string& nativePath, std::span<const std::uint8_t> bytes);
+Result<> ReplaceNativeFile(const std::string& nativePath, std::span<const std::uint8_t> bytes);
 
 // Renames a file that cannot be used to the first free "NAME.damaged-N" beside it, so that a
-// new one can start while the old one stays for the player to look at. The new host path, or
-// "" (and why in error) when it could not be moved.
-std::string SetAside(std::string_view gamePath, std::string& error);
+// new one can start while the old one stays for the player to look at. The new host path.
+Result<std::string> SetAside(std::string_view gamePath);
 
 // What a crash while writing left in the folder: our own hidden temporary files for name,
 // regular files only, from writers that have ended (game paths).

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
 #include "platform/wintypes.h"
 
 std::string GetPrivateProfileStringA(std::string_view section, std::string_view key,
@@ -26,7 +27,7 @@ struct ProfileEntry {
   std::string section, key, value;
 };
 // What fileName would hold with every entry written, to be written in one replacement (maybe
-// together with other files). Nothing, and the reason in error, when an existing file cannot
-// be read: replacing it would lose what it holds.
-std::optional<std::vector<std::uint8_t>> ProfileWithEntries(std::string_view fileName,
-                                                            std::span<const ProfileEntry> entries, std::string& error);
+// together with other files). A failure when an existing file cannot be read: replacing it
+// would lose what it holds.
+platform::Result<std::vector<std::uint8_t>> ProfileWithEntries(std::string_view fileName,
+                                                               std::span<const ProfileEntry> entries);

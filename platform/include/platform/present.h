@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform::present {
 
 // Sharp: the largest whole factor with nearest neighbour, the rest linear, so every picture
@@ -24,8 +26,8 @@ std::string_view ScaleModeName(ScaleMode mode);
 std::string SettingsFile();
 // [Display] Scale in the settings; sharp when absent or unknown.
 ScaleMode ScaleModeSetting();
-// Writes [Display] Scale, the rest of the file kept as it is; "" or the reason.
-std::string SaveScaleMode(ScaleMode mode);
+// Writes [Display] Scale, the rest of the file kept as it is.
+Result<> SaveScaleMode(ScaleMode mode);
 // How the open window scales the picture: the setting's at first; set, from the next frame on.
 ScaleMode CurrentScaleMode();
 void SetScaleMode(ScaleMode mode);
@@ -66,8 +68,8 @@ struct WindowSetting {
   bool operator==(const WindowSetting&) const = default;
 };
 WindowSetting SavedWindowSetting();
-// Writes the keys that differ, the rest of the file kept as it is; "" or the reason.
-std::string SaveWindowSetting(const WindowSetting& setting);
+// Writes the keys that differ, the rest of the file kept as it is.
+Result<> SaveWindowSetting(const WindowSetting& setting);
 
 struct Point {
   int x = 0, y = 0;

@@ -12,6 +12,7 @@
 #include "platform/audio.h"
 #include "platform/mediaplayer.h"
 #include "support/audio_files.h"
+#include "support/mixer_output.h"
 
 namespace {
 
@@ -22,22 +23,8 @@ using platform::audio::Mixer;
 using test_audio::Arpeggio;
 using test_audio::Bytes;
 using test_audio::Chunk;
-
-std::vector<float> Render(double seconds) {
-  const int frames = static_cast<int>(seconds * kSampleRate);
-  std::vector<float> out(static_cast<std::size_t>(frames) * kChannels);
-  for (int at = 0; at < frames; at += 512) {
-    Mixer::Instance().Render(out.data() + static_cast<std::size_t>(at) * kChannels,
-                             std::min(512, frames - at));
-  }
-  return out;
-}
-
-float Peak(const std::vector<float>& samples) {
-  float peak = 0;
-  for (float sample : samples) peak = std::max(peak, std::abs(sample));
-  return peak;
-}
+using test_audio::Peak;
+using test_audio::Render;
 
 constexpr const char* kNoSoundFont = "no General MIDI soundfont (Debian timgm6mb-soundfont)";
 

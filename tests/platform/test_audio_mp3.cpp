@@ -15,6 +15,7 @@
 #include "platform/audio.h"
 #include "platform/vbmp3.h"
 #include "support/audio_files.h"
+#include "support/mixer_output.h"
 
 namespace {
 
@@ -23,24 +24,9 @@ using platform::audio::kChannels;
 using platform::audio::kSampleRate;
 using platform::audio::Mixer;
 using test_audio::EncodeMp3;
+using test_audio::Peak;
+using test_audio::Render;
 using test_audio::WriteTone;
-
-// Pulls the mixer the way the audio device does, one callback-sized block at a time.
-std::vector<float> Render(double seconds) {
-  const int frames = static_cast<int>(seconds * kSampleRate);
-  std::vector<float> out(static_cast<std::size_t>(frames) * kChannels);
-  for (int at = 0; at < frames; at += 512) {
-    Mixer::Instance().Render(out.data() + static_cast<std::size_t>(at) * kChannels,
-                             std::min(512, frames - at));
-  }
-  return out;
-}
-
-float Peak(const std::vector<float>& samples) {
-  float peak = 0;
-  for (float sample : samples) peak = std::max(peak, std::abs(sample));
-  return peak;
-}
 
 // Sign changes per second on one channel: twice the frequency of a pure tone.
 double Crossings(const std::vector<float>& samples, int channel, std::size_t fromFrame) {

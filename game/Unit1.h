@@ -178,6 +178,8 @@ class TForm1 : public TForm, public GameState {
   // The settings page (settings_page.cpp): Up and Down choose a line, Left and Right change it.
   void ShowSettingsPage();  // from its first line
   void SettingsKeyDown(WORD key);
+  // Alt+Enter switches the window under the page: its line follows.
+  void FollowWindowSwitch();
   const std::vector<PageLine>& ShownPageLines() const { return pageLines; }
   // Review page (review_page.cpp): the study record's review list, a few idioms a page.
   void ShowReviewPage();

@@ -71,6 +71,7 @@ void TForm1::PageKeyDown(WORD key) {
 void TForm1::PageFrame() {
   scene->Clear(D3DCLEAR_TARGET, 0, 1.0f, 0);
   Application.ProcessMessages();
+  if (openPage == Page::Settings) FollowWindowSwitch();
   DrawSprite(*texPageBackdrop, 0, 0, kWhite);
   for (std::size_t i = 0; i < pageLines.size(); ++i) {
     // An empty line keeps the texture's old text: it only makes room.

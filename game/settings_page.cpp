@@ -101,6 +101,12 @@ std::u16string TForm1::MusicSettingLine() const {
   return FittingLine(line + u"）", *writerSmall, kWidestLine);
 }
 
+void TForm1::FollowWindowSwitch() {
+  std::vector<PageLine> lines = SettingsLines();
+  const auto sameText = [](const PageLine& a, const PageLine& b) { return a.text == b.text; };
+  if (!std::equal(lines.begin(), lines.end(), pageLines.begin(), pageLines.end(), sameText)) ShowPageLines(lines);
+}
+
 void TForm1::SettingsKeyDown(WORD key) {
   if (key == VK_ESCAPE) {
     ClosePage();

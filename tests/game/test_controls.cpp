@@ -824,6 +824,12 @@ TEST_F(SettingsPage, EachLineChangesAtOnceIsKeptInSetteiIniAndReadAgainAtTheNext
   Press(VK_UP);
   EXPECT_TRUE(Shows(*game.texPageLine[7], u"→ 表示：ウィンドウ", *game.writerSmall));
   EXPECT_TRUE(Shows(*game.texPageLine[4], u"　 BGMの音量：90", *game.writerSmall));
+  for (const auto& [mode, line] : {std::pair{platform::WindowMode::FullScreen, u"→ 表示：全画面"},
+                                  std::pair{platform::WindowMode::Window, u"→ 表示：ウィンドウ"}}) {
+    platform::SetWindowMode(mode);  // as Alt+Enter does
+    RunFrames(1);
+    EXPECT_TRUE(Shows(*game.texPageLine[7], line, *game.writerSmall));
+  }
 
   std::string expected = Replaced(sample, "MusicVolume=100", "MusicVolume=90");
   expected = Replaced(expected, "EffectsVolume=100", "EffectsVolume=10");

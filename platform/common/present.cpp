@@ -1,6 +1,7 @@
 #include "platform/present.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -37,6 +38,15 @@ Rect Fit(Size picture, Size window) {
   rect.x = (window.width - rect.width) / 2;
   rect.y = (window.height - rect.height) / 2;
   return rect;
+}
+
+// Rows are added in order: one next to the last run lengthens it.
+void AddRow(std::vector<Rows>& runs, int row) {
+  if (!runs.empty() && runs.back().last == row) {
+    ++runs.back().last;
+  } else {
+    runs.push_back({row, row + 1});
+  }
 }
 
 }  // namespace
@@ -147,6 +157,26 @@ void FillBlack(Image window) {
   }
 }
 
+std::vector<Rows> ChangedRows::Next(ConstImage picture) {
+  const Size size{picture.width, picture.height};
+  const bool resized = size != size_;
+  const auto width = static_cast<size_t>(std::max(picture.width, 0));
+  const size_t rowBytes = width * sizeof(std::uint32_t);
+  if (resized) {
+    size_ = size;
+    last_.assign(width * static_cast<size_t>(std::max(picture.height, 0)), 0);
+  }
+  std::vector<Rows> changed;
+  for (int y = 0; y < picture.height; ++y) {
+    const std::uint32_t* row = picture.pixels + static_cast<std::ptrdiff_t>(y) * picture.pitch;
+    std::uint32_t* kept = last_.data() + static_cast<size_t>(y) * width;
+    if (!resized && std::memcmp(row, kept, rowBytes) == 0) continue;
+    std::memcpy(kept, row, rowBytes);
+    AddRow(changed, y);
+  }
+  return changed;
+}
+
 void Scaler::Prepare(ScaleMode mode, const Placement& placement, Size source) {
   if (prepared_ && mode == mode_ && placement.picture == placement_.picture &&
       placement.wholeFactor == placement_.wholeFactor && source == source_) {
@@ -177,15 +207,28 @@ void Scaler::Prepare(ScaleMode mode, const Placement& placement, Size source) {
 }
 
 void Scaler::Draw(ScaleMode mode, const Placement& placement, ConstImage source, Image window) {
+  Redraw(mode, placement, source, window, std::array{Rows{0, source.height}});
+}
+
+std::vector<Rows> Scaler::Redraw(ScaleMode mode, const Placement& placement, ConstImage source, Image window,
+                                 std::span<const Rows> changed) {
   const Rect& rect = placement.picture;
-  if (source.width <= 0 || source.height <= 0 || rect.width <= 0 || rect.height <= 0) return;
+  if (source.width <= 0 || source.height <= 0 || rect.width <= 0 || rect.height <= 0) return {};
   Prepare(mode, placement, {source.width, source.height});
+  std::vector<bool> sourceChanged(static_cast<size_t>(source.height));
+  for (const Rows& rows : changed) {
+    for (int row = std::max(rows.first, 0); row < std::min(rows.last, source.height); ++row) sourceChanged[static_cast<size_t>(row)] = true;
+  }
   // The source changes every frame: rows filtered for the last one are stale.
   filteredRow_[0] = filteredRow_[1] = -1;
+  std::vector<Rows> drawn;
   std::uint32_t* out = window.pixels + static_cast<std::ptrdiff_t>(rect.y) * window.pitch + rect.x;
   const auto rowBytes = static_cast<size_t>(rect.width) * sizeof(std::uint32_t);
   for (int y = 0; y < rect.height; ++y, out += window.pitch) {
     const Tap& tap = rows_[static_cast<size_t>(y)];
+    // A row of weight zero reads only its first source row; nearest neighbour has no other.
+    if (!sourceChanged[static_cast<size_t>(tap.first)] && (tap.weight == 0 || !sourceChanged[static_cast<size_t>(tap.second)])) continue;
+    // A row with the same taps as the one above is drawn whenever that one is.
     if (y > 0 && tap == rows_[static_cast<size_t>(y) - 1]) {
       std::memcpy(out, out - window.pitch, rowBytes);
     } else if (mode_ == ScaleMode::Sharp && tap.weight == 0) {
@@ -195,7 +238,9 @@ void Scaler::Draw(ScaleMode mode, const Placement& placement, ConstImage source,
     } else {
       DrawNearestRow(source.pixels + static_cast<std::ptrdiff_t>(tap.first) * source.pitch, out);
     }
+    AddRow(drawn, rect.y + y);
   }
+  return drawn;
 }
 
 void Scaler::DrawNearestRow(const std::uint32_t* source, std::uint32_t* out) const {

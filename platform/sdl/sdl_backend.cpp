@@ -142,6 +142,10 @@ void ApplyWindowMode(Display& display) {
   display.presenter->WindowResized();
 }
 
+void RepaintAll() {
+  if (TheDisplay().presenter) TheDisplay().presenter->RepaintAll();
+}
+
 // Sizes the player gives the window, by dragging or maximising, are kept.
 void WindowSizeChanged(Display& display, int width, int height) {
   if (display.presenter) display.presenter->WindowResized();
@@ -209,6 +213,7 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         WindowSizeChanged(TheDisplay(), event.window.data1, event.window.data2);
       }
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED) RepaintAll();
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST || event.window.event == SDL_WINDOWEVENT_MINIMIZED) {
         return Message{Kind::Deactivate};
       }
@@ -237,6 +242,7 @@ std::optional<platform::backend::Message> Translate(const SDL_Event& event) {
     }
     case SDL_RENDER_DEVICE_RESET:
       TheDisplay().deviceLost = true;
+      RepaintAll();
       return std::nullopt;
     default:
       return std::nullopt;

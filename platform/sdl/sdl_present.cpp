@@ -7,6 +7,8 @@
 #endif
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -141,6 +143,7 @@ void WindowPresenter::OpenCpuPath() {
   // Otherwise SDL would hand the window's surface to a GPU texture of its own, the very
   // copy this path exists to avoid; on X11 the native surface is shared memory.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  repaintAll_ = true;
   offscreen_.reset(SDL_CreateRGBSurfaceWithFormat(0, picture_.width, picture_.height, 32, SDL_PIXELFORMAT_ARGB8888));
   if (offscreen_) renderer_ = SDL_CreateSoftwareRenderer(offscreen_.get());
 }
@@ -149,7 +152,8 @@ std::string WindowPresenter::Description() const {
   const std::string path = path_ == PresentPath::Cpu ? "cpu" : "renderer (" + rendererName_ + ")";
   const std::string shown = path + ", " + std::string(platform::present::ScaleModeName(mode_)) + ", " +
                             std::to_string(output_.width) + "x" + std::to_string(output_.height);
-  return path_ == PresentPath::Cpu ? shown + ", " + std::to_string(readBacks_) + " frames read back" : shown;
+  if (path_ != PresentPath::Cpu) return shown;
+  return shown + ", " + std::to_string(readBacks_) + " frames read back, " + std::to_string(rowsSent_) + " window rows sent";
 }
 
 Size WindowPresenter::OutputSize() const {
@@ -171,7 +175,7 @@ void WindowPresenter::Place(Size output) {
   if (output == output_ && placement == placement_) return;
   output_ = output;
   placement_ = placement;
-  bordersStale_ = true;
+  repaintAll_ = true;
 }
 
 void WindowPresenter::SetScaleMode(ScaleMode mode) {
@@ -180,7 +184,7 @@ void WindowPresenter::SetScaleMode(ScaleMode mode) {
 }
 
 void WindowPresenter::WindowResized() {
-  bordersStale_ = true;
+  repaintAll_ = true;
   Place(OutputSize());
 }
 
@@ -306,20 +310,27 @@ void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   // X11's surfaces are XRGB; with another layout the renderer path is the honest choice.
   if (surface == nullptr || (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888)) return;
-  if (surface != surface_) bordersStale_ = true;
+  if (surface != surface_) repaintAll_ = true;
   surface_ = surface;
   Place({surface->w, surface->h});
+  // Asked every frame, so that the copy it keeps is the picture the window shows.
+  const std::vector<platform::present::Rows> changed = changedRows_.Next(source);
   SDL_LockSurface(surface);
   platform::present::Image window{static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
-  if (bordersStale_) platform::present::FillBlack(window);
-  scaler_.Draw(mode_, placement_, source, window);
+  if (repaintAll_) platform::present::FillBlack(window);
+  const std::array whole{platform::present::Rows{0, source.height}};
+  const std::vector<platform::present::Rows> drawn =
+      scaler_.Redraw(mode_, placement_, source, window, repaintAll_ ? std::span(whole) : std::span(changed));
   SDL_UnlockSurface(surface);
-  if (bordersStale_) {
-    SDL_UpdateWindowSurface(window_);
+  // The X server copies whole rows of the window far more cheaply than parts of them.
+  std::vector<SDL_Rect> bands;
+  if (repaintAll_) {
+    bands.push_back({0, 0, surface->w, surface->h});
   } else {
-    // The X server copies whole rows of the window far more cheaply than parts of them.
-    const SDL_Rect band{0, placement_.picture.y, surface->w, placement_.picture.height};
-    SDL_UpdateWindowSurfaceRects(window_, &band, 1);
+    for (const platform::present::Rows& rows : drawn) bands.push_back({0, rows.first, surface->w, rows.last - rows.first});
   }
-  bordersStale_ = false;
+  if (bands.empty()) return;
+  // Rows the window system did not take are sent again with everything else.
+  repaintAll_ = SDL_UpdateWindowSurfaceRects(window_, bands.data(), static_cast<int>(bands.size())) != 0;
+  for (const SDL_Rect& band : bands) rowsSent_ += band.h;
 }

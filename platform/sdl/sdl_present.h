@@ -48,6 +48,11 @@ class WindowPresenter {
   void Present(SDL_Texture* picture);
   // The window changed size: borders are redrawn and the pointer follows at once.
   void WindowResized();
+  // The window lost what it showed (exposed, or the device reset): the next present draws
+  // and sends all of it. Otherwise the CPU path sends only the rows whose picture changed.
+  void RepaintAll() { repaintAll_ = true; }
+  // Window rows handed to the window system on the CPU path.
+  long RowsSent() const { return rowsSent_; }
   platform::present::Point PictureFromWindow(int x, int y) const;
 
  private:
@@ -78,7 +83,7 @@ class WindowPresenter {
   platform::present::Size picture_{640, 480};
   platform::present::Size output_{};
   platform::present::Placement placement_{};
-  bool bordersStale_ = true;
+  bool repaintAll_ = true;
   Uint64 mismatchSince_ = 0;
   // Renderer path: the picture at the whole factor, which the GPU then scales linearly.
   std::unique_ptr<SDL_Texture, TextureDeleter> enlarged_;
@@ -92,6 +97,8 @@ class WindowPresenter {
   // Frames read back; on the CPU path only a device whose back buffer is not the picture
   // surface needs to.
   long readBacks_ = 0;
+  platform::present::ChangedRows changedRows_;
+  long rowsSent_ = 0;
   platform::present::Scaler scaler_;
   SDL_Surface* surface_ = nullptr;
 };

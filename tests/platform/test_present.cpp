@@ -200,6 +200,63 @@ TEST(Scaler, TouchesOnlyThePicturesRectangleAndFollowsAResize) {
   }
 }
 
+TEST(ChangedRows, RunsOfRowsThatDifferFromThePictureBefore) {
+  // A pitch wider than the picture: what lies past a row's end is no part of it.
+  Picture picture = RandomPicture(10, 12, 9);
+  const ConstImage view{picture.pixels.data(), 8, 12, 10};
+  ChangedRows changed;
+  EXPECT_EQ(changed.Next(view), (std::vector<Rows>{{0, 12}}));
+  EXPECT_EQ(changed.Next(view), std::vector<Rows>{});
+  for (const int row : {0, 3, 4, 11}) picture.pixels[static_cast<size_t>(row) * 10 + 7] ^= 1;
+  picture.pixels[6 * 10 + 9] ^= 1;
+  EXPECT_EQ(changed.Next(view), (std::vector<Rows>{{0, 1}, {3, 5}, {11, 12}}));
+  EXPECT_EQ(changed.Next(view), std::vector<Rows>{});
+  EXPECT_EQ(changed.Next({picture.pixels.data(), 8, 11, 10}), (std::vector<Rows>{{0, 11}}));
+}
+
+// Drawn over a sentinel, a redraw shows which window rows it touched: exactly the rows it
+// returns, each as the whole drawing of the new picture has it, and every row that changed.
+TEST(Scaler, RedrawsOnlyTheWindowRowsThatReadAChangedSourceRow) {
+  constexpr std::uint32_t kUntouched = 0x12345678u;
+  const Picture before = RandomPicture(64, 48, 13);
+  Picture after = before;
+  const std::vector<Rows> changed{{0, 1}, {20, 23}, {47, 48}};
+  for (const Rows& rows : changed) {
+    for (int row = rows.first; row < rows.last; ++row) after.pixels[static_cast<size_t>(row) * 64 + 30] ^= 0x00FF00FFu;
+  }
+  for (const double scale : {1.0, 1.5, 2.25, 3.0}) {
+    for (const ScaleMode mode : {ScaleMode::Sharp, ScaleMode::Whole, ScaleMode::Stretch}) {
+      SCOPED_TRACE(testing::Message() << "scale " << scale << ", mode " << static_cast<int>(mode));
+      const Size size = Scaled({64, 48}, scale);
+      const Placement placement = Place(mode, {64, 48}, size);
+      Scaler scaler;
+      const Window old = Draw(scaler, mode, before, size), whole = Draw(scaler, mode, after, size);
+      Window window(size, kUntouched);
+      const std::vector<Rows> drawn = scaler.Redraw(mode, placement, after.View(), window.View(), changed);
+      std::vector<bool> inDrawn(static_cast<size_t>(size.height));
+      for (const Rows& rows : drawn) std::fill(inDrawn.begin() + rows.first, inDrawn.begin() + rows.last, true);
+      for (int y = 0; y < size.height; ++y) {
+        // The picture's part of the row; its borders are no redraw's business.
+        const auto row = [&](const Window& w) {
+          const auto start = w.pixels.begin() + y * size.width + placement.picture.x;
+          return std::vector(start, start + placement.picture.width);
+        };
+        if (!inDrawn[static_cast<size_t>(y)]) {
+          ASSERT_EQ(row(old), row(whole)) << "changed row " << y << " not redrawn";
+          ASSERT_EQ(row(window), std::vector(static_cast<size_t>(placement.picture.width), kUntouched)) << "row " << y << " touched";
+          continue;
+        }
+        ASSERT_EQ(row(window), row(whole)) << "row " << y;
+        const int source = PictureFromWindow(placement, {64, 48}, placement.picture.x, y).y;
+        ASSERT_TRUE(std::any_of(changed.begin(), changed.end(), [&](const Rows& rows) {
+          return source >= rows.first - 1 && source <= rows.last;
+        })) << "row " << y << " lies on picture row " << source << ", far from any change";
+      }
+      EXPECT_EQ(scaler.Redraw(mode, placement, after.View(), window.View(), {}), std::vector<Rows>{});
+    }
+  }
+}
+
 // Each picture pixel gets its own value, so the pixel drawn under the pointer names itself.
 TEST(PointerMapping, NamesThePicturePixelDrawnUnderThePointer) {
   Picture source{640, 480, std::vector<std::uint32_t>(640 * 480)};

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +92,23 @@ struct Image {
 
 void FillBlack(Image window);
 
+// Rows first to last - 1 of an image.
+struct Rows {
+  int first = 0, last = 0;
+  bool operator==(const Rows&) const = default;
+};
+
+// The rows of each picture that differ from the picture before, found against a copy of it.
+class ChangedRows {
+ public:
+  // Runs of changed rows, in order: every row the first time and whenever the size changes.
+  std::vector<Rows> Next(ConstImage picture);
+
+ private:
+  std::vector<std::uint32_t> last_;
+  Size size_{};
+};
+
 // Draws the source into the placement's rectangle of the window; nothing else is touched.
 // Keeps its tables between frames: they change only when a size or the mode does.
 class Scaler {
@@ -99,6 +117,10 @@ class Scaler {
   explicit Scaler(Kernel kernel = Kernel::Vectorised) : kernel_(kernel) {}
 
   void Draw(ScaleMode mode, const Placement& placement, ConstImage source, Image window);
+  // Draws only the window rows that read a source row of `changed` (runs in order), and
+  // returns them as runs of window rows; the rest of the window is left as it was.
+  std::vector<Rows> Redraw(ScaleMode mode, const Placement& placement, ConstImage source, Image window,
+                           std::span<const Rows> changed);
 
   // One output coordinate: a blend of source pixels `first` and `second`, `weight`/256 of the second.
   struct Tap {

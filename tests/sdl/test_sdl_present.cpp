@@ -1,6 +1,6 @@
 // The present on a real X server (no window manager): which path is taken, and after the
 // window changes size, the pixels the window shows and the pointer mapping stay exact; the
-// CPU path sends only the rows that changed.
+// CPU path sends only the rows that changed, and a forced renderer scales as it does.
 #include <gtest/gtest.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -188,6 +190,20 @@ TEST_F(SdlPresent, CpuPathSendsOnlyTheRowsWhosePictureChanged) {
   presenter_->RepaintAll();
   presenter_->Present(nullptr);
   EXPECT_EQ(presenter_->RowsSent(), before + size.height);
+}
+
+// On a software rasteriser our scaler does the sharp scaling in one pass, and the renderer
+// copies it as it is: the window shows what the CPU path shows, to the last level.
+TEST_F(SdlPresent, ForcedRendererShowsTheCpuPathsSharpPicture) {
+  setenv("KOTOBUNE_PRESENT", "renderer", 1);
+  const platform::present::Size size{1300, 1000};
+  Open(size.width, size.height, ScaleMode::Sharp);
+  ASSERT_EQ(presenter_->Path(), PresentPath::Renderer);
+  const std::vector<std::uint32_t> expected = Scaled(ScaleMode::Sharp, size);
+  const std::vector<std::uint32_t> shown = ShownWhenItIs(expected, size);
+  const auto differing = std::inner_product(shown.begin(), shown.end(), expected.begin(), size_t{0}, std::plus<>(),
+                                            [](std::uint32_t a, std::uint32_t b) { return a != b ? 1u : 0u; });
+  EXPECT_EQ(differing, 0u) << "pixels unlike the CPU path's, on " << presenter_->RendererName();
 }
 
 }  // namespace

@@ -8,13 +8,14 @@
 
 #include <algorithm>
 #include <array>
-#include <span>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "memory_host.h"
 #include "platform/app.h"
 
 using platform::present::PresentPath;
@@ -310,7 +311,10 @@ void WindowPresenter::PresentFromCpu(SDL_Texture* picture) {
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   // X11's surfaces are XRGB; with another layout the renderer path is the honest choice.
   if (surface == nullptr || (surface->format->format != SDL_PIXELFORMAT_RGB888 && surface->format->format != SDL_PIXELFORMAT_ARGB8888)) return;
-  if (surface != surface_) repaintAll_ = true;
+  if (surface != surface_) {
+    repaintAll_ = true;
+    platform::host::MapForWriting(surface->pixels, static_cast<size_t>(surface->pitch) * static_cast<size_t>(surface->h));
+  }
   surface_ = surface;
   Place({surface->w, surface->h});
   // Asked every frame, so that the copy it keeps is the picture the window shows.

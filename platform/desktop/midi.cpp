@@ -1,5 +1,6 @@
 // The MIDI sequencer device: a software synthesiser whose player is timed by the samples it
 // renders, so the sequence advances exactly as fast as the mixer pulls audio.
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -23,14 +24,50 @@ namespace {
 using platform::audio::kChannels;
 using platform::audio::Mixer;
 
+// The synthesiser's library, with the dozen libraries it brings, is loaded when the first
+// MIDI file is opened: the game's own music is MP3, and loading them cost every start.
+#define KOTOBUNE_SYNTH_FUNCTIONS(F)                                                                              \
+  F(new_fluid_settings) F(delete_fluid_settings) F(fluid_settings_setnum) F(fluid_settings_setstr)              \
+  F(fluid_settings_setint) F(new_fluid_synth) F(delete_fluid_synth) F(fluid_synth_sfload)                       \
+  F(fluid_synth_all_sounds_off) F(fluid_synth_write_float) F(new_fluid_player) F(delete_fluid_player)           \
+  F(fluid_player_add_mem) F(fluid_player_play) F(fluid_player_stop) F(fluid_player_get_status)                  \
+  F(fluid_set_log_function)
+
+struct SynthLibrary {
+#define KOTOBUNE_DECLARE(name) decltype(&::name) name = nullptr;
+  KOTOBUNE_SYNTH_FUNCTIONS(KOTOBUNE_DECLARE)
+#undef KOTOBUNE_DECLARE
+};
+
+// Loaded once and kept: the library registers types that cannot be unloaded. Null when the
+// library or one of its functions is missing; the sequencer then cannot be opened.
+const SynthLibrary* Synth() {
+  static const std::optional<SynthLibrary> library = []() -> std::optional<SynthLibrary> {
+    void* handle = dlopen(KOTOBUNE_FLUIDSYNTH_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return std::nullopt;
+    SynthLibrary functions;
+    bool found = true;
+#define KOTOBUNE_BIND(name) \
+  found = found && (functions.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name))) != nullptr;
+    KOTOBUNE_SYNTH_FUNCTIONS(KOTOBUNE_BIND)
+#undef KOTOBUNE_BIND
+    if (!found) {
+      dlclose(handle);
+      return std::nullopt;
+    }
+    return functions;
+  }();
+  return library ? &*library : nullptr;
+}
+
 struct SettingsDeleter {
-  void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
+  void operator()(fluid_settings_t* settings) const { Synth()->delete_fluid_settings(settings); }
 };
 struct SynthDeleter {
-  void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
+  void operator()(fluid_synth_t* synth) const { Synth()->delete_fluid_synth(synth); }
 };
 struct PlayerDeleter {
-  void operator()(fluid_player_t* player) const { delete_fluid_player(player); }
+  void operator()(fluid_player_t* player) const { Synth()->delete_fluid_player(player); }
 };
 using SettingsPtr = std::unique_ptr<fluid_settings_t, SettingsDeleter>;
 using SynthPtr = std::unique_ptr<fluid_synth_t, SynthDeleter>;
@@ -55,7 +92,7 @@ std::optional<std::string> FindSoundFont() {
 // The synthesiser's messages would land on the game's terminal.
 void SilenceSynthLog() {
   for (int level = 0; level < LAST_LOG_LEVEL; ++level) {
-    fluid_set_log_function(level, nullptr, nullptr);
+    Synth()->fluid_set_log_function(level, nullptr, nullptr);
   }
 }
 
@@ -112,7 +149,7 @@ class SynthSequencer final : public TMediaPlayer::Sequencer, public platform::au
 
 std::unique_ptr<SynthSequencer> SynthSequencer::Open(const std::string& path) {
   platform::FileContents file = platform::ReadNativeFile(path, platform::kMediaFileLimit);
-  if (!file || !HasMidiStructure(*file)) return nullptr;
+  if (!file || !HasMidiStructure(*file) || Synth() == nullptr) return nullptr;
   std::unique_ptr<SynthSequencer> sequencer(new SynthSequencer(std::move(*file)));
   if (!sequencer->CreateSynth() || !sequencer->LoadSequence()) return nullptr;
   Mixer::Instance().Add(sequencer.get());
@@ -121,18 +158,18 @@ std::unique_ptr<SynthSequencer> SynthSequencer::Open(const std::string& path) {
 
 bool SynthSequencer::CreateSynth() {
   SilenceSynthLog();
-  settings_.reset(new_fluid_settings());
+  settings_.reset(Synth()->new_fluid_settings());
   if (!settings_) return false;
-  fluid_settings_setnum(settings_.get(), "synth.sample-rate", platform::audio::kSampleRate);
-  fluid_settings_setstr(settings_.get(), "player.timing-source", "sample");
-  fluid_settings_setint(settings_.get(), "synth.lock-memory", 0);
+  Synth()->fluid_settings_setnum(settings_.get(), "synth.sample-rate", platform::audio::kSampleRate);
+  Synth()->fluid_settings_setstr(settings_.get(), "player.timing-source", "sample");
+  Synth()->fluid_settings_setint(settings_.get(), "synth.lock-memory", 0);
   // The default gain leaves General MIDI songs far quieter than the MP3 music.
-  fluid_settings_setnum(settings_.get(), "synth.gain", 0.6);
-  synth_.reset(new_fluid_synth(settings_.get()));
+  Synth()->fluid_settings_setnum(settings_.get(), "synth.gain", 0.6);
+  synth_.reset(Synth()->new_fluid_synth(settings_.get()));
   if (!synth_) return false;
   // Without a soundfont the sequence still runs, silently, and still reports its end.
   if (const auto soundFont = FindSoundFont()) {
-    fluid_synth_sfload(synth_.get(), soundFont->c_str(), 1);
+    Synth()->fluid_synth_sfload(synth_.get(), soundFont->c_str(), 1);
   }
   return true;
 }
@@ -140,20 +177,20 @@ bool SynthSequencer::CreateSynth() {
 // A fresh player is the simplest exact "position 0": it forgets tempo changes and timing.
 bool SynthSequencer::LoadSequence() {
   player_.reset();
-  player_.reset(new_fluid_player(synth_.get()));
-  return player_ && fluid_player_add_mem(player_.get(), file_.data(), file_.size()) == FLUID_OK;
+  player_.reset(Synth()->new_fluid_player(synth_.get()));
+  return player_ && Synth()->fluid_player_add_mem(player_.get(), file_.data(), file_.size()) == FLUID_OK;
 }
 
 void SynthSequencer::Play() {
   auto lock = Mixer::Instance().Lock();
-  if (player_ && fluid_player_play(player_.get()) == FLUID_OK) playing_ = true;
+  if (player_ && Synth()->fluid_player_play(player_.get()) == FLUID_OK) playing_ = true;
 }
 
 void SynthSequencer::Stop() {
   auto lock = Mixer::Instance().Lock();
   playing_ = false;
-  if (player_) fluid_player_stop(player_.get());
-  fluid_synth_all_sounds_off(synth_.get(), -1);
+  if (player_) Synth()->fluid_player_stop(player_.get());
+  Synth()->fluid_synth_all_sounds_off(synth_.get(), -1);
 }
 
 void SynthSequencer::Rewind() {
@@ -164,14 +201,14 @@ void SynthSequencer::Rewind() {
 
 TMPModes SynthSequencer::Mode() const {
   auto lock = Mixer::Instance().Lock();
-  const bool playing = playing_ && player_ && fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING;
+  const bool playing = playing_ && player_ && Synth()->fluid_player_get_status(player_.get()) == FLUID_PLAYER_PLAYING;
   return playing ? mpPlaying : mpStopped;
 }
 
 void SynthSequencer::MixInto(float* mix, int frames) {
   scratch_.resize(static_cast<std::size_t>(frames) * kChannels);
   float* out = scratch_.data();
-  if (fluid_synth_write_float(synth_.get(), frames, out, 0, 2, out, 1, 2) != FLUID_OK) return;
+  if (Synth()->fluid_synth_write_float(synth_.get(), frames, out, 0, 2, out, 1, 2) != FLUID_OK) return;
   for (std::size_t i = 0; i < scratch_.size(); ++i) mix[i] += scratch_[i];
 }
 

@@ -217,8 +217,11 @@ std::vector<Rows> Scaler::Redraw(ScaleMode mode, const Placement& placement, Con
   Prepare(mode, placement, {source.width, source.height});
   std::vector<bool> sourceChanged(static_cast<size_t>(source.height));
   for (const Rows& rows : changed) {
-    for (int row = std::max(rows.first, 0); row < std::min(rows.last, source.height); ++row) sourceChanged[static_cast<size_t>(row)] = true;
+    for (int row = std::max(rows.first, 0); row < std::min(rows.last, source.height); ++row) {
+      sourceChanged[static_cast<size_t>(row)] = true;
+    }
   }
+  const auto reads = [&](int row) { return sourceChanged[static_cast<size_t>(row)]; };
   // The source changes every frame: rows filtered for the last one are stale.
   filteredRow_[0] = filteredRow_[1] = -1;
   std::vector<Rows> drawn;
@@ -227,7 +230,7 @@ std::vector<Rows> Scaler::Redraw(ScaleMode mode, const Placement& placement, Con
   for (int y = 0; y < rect.height; ++y, out += window.pitch) {
     const Tap& tap = rows_[static_cast<size_t>(y)];
     // A row of weight zero reads only its first source row; nearest neighbour has no other.
-    if (!sourceChanged[static_cast<size_t>(tap.first)] && (tap.weight == 0 || !sourceChanged[static_cast<size_t>(tap.second)])) continue;
+    if (!reads(tap.first) && (tap.weight == 0 || !reads(tap.second))) continue;
     // A row with the same taps as the one above is drawn whenever that one is.
     if (y > 0 && tap == rows_[static_cast<size_t>(y) - 1]) {
       std::memcpy(out, out - window.pitch, rowBytes);

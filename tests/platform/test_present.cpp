@@ -243,7 +243,8 @@ TEST(Scaler, RedrawsOnlyTheWindowRowsThatReadAChangedSourceRow) {
         };
         if (!inDrawn[static_cast<size_t>(y)]) {
           ASSERT_EQ(row(old), row(whole)) << "changed row " << y << " not redrawn";
-          ASSERT_EQ(row(window), std::vector(static_cast<size_t>(placement.picture.width), kUntouched)) << "row " << y << " touched";
+          ASSERT_EQ(row(window), std::vector(static_cast<size_t>(placement.picture.width), kUntouched))
+              << "row " << y << " touched";
           continue;
         }
         ASSERT_EQ(row(window), row(whole)) << "row " << y;

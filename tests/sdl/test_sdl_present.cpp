@@ -80,7 +80,8 @@ class SdlPresent : public ::testing::Test {
     std::vector<std::uint32_t> pixels(static_cast<size_t>(size.width) * size.height);
     const platform::present::Image window{pixels.data(), size.width, size.height, size.width};
     platform::present::FillBlack(window);
-    platform::present::Scaler().Draw(mode, platform::present::Place(mode, {640, 480}, size), {source_.data(), 640, 480, 640}, window);
+    const auto placement = platform::present::Place(mode, {640, 480}, size);
+    platform::present::Scaler().Draw(mode, placement, {source_.data(), 640, 480, 640}, window);
     for (auto& pixel : pixels) pixel &= 0xFFFFFFu;
     return pixels;
   }

@@ -75,22 +75,11 @@ class IconvConverter {
   iconv_t handle_;
 };
 
-// Opening a converter loads a module and allocates; each thread keeps its own, because a
-// converter carries state and must not be shared.
-IconvConverter& Cp932ToUtf16Converter() {
-  thread_local IconvConverter converter(kUtf16, kCp932);
-  return converter;
-}
-IconvConverter& Utf16ToCp932Converter() {
-  thread_local IconvConverter converter(kCp932, kUtf16);
-  return converter;
-}
-IconvConverter& Cp932ToUtf8Converter() {
-  thread_local IconvConverter converter(kUtf8, kCp932);
-  return converter;
-}
-IconvConverter& Utf8ToCp932Converter() {
-  thread_local IconvConverter converter(kCp932, kUtf8);
+// Opening a converter loads a module and allocates; each thread keeps its own for each
+// direction, because a converter carries state and must not be shared.
+template <const char* const& To, const char* const& From>
+IconvConverter& Converter() {
+  thread_local IconvConverter converter(To, From);
   return converter;
 }
 
@@ -157,7 +146,7 @@ std::string_view AsBytes(std::u16string_view text) {
 
 std::u16string Cp932ToUtf16(std::string_view sjis) {
   std::string bytes;
-  Cp932ToUtf16Converter().Convert(sjis, bytes, Cp932ToUtf16Recovery);
+  Converter<kUtf16, kCp932>().Convert(sjis, bytes, Cp932ToUtf16Recovery);
   std::u16string text(bytes.size() / sizeof(char16_t), u'\0');
   std::memcpy(text.data(), bytes.data(), text.size() * sizeof(char16_t));
   return text;
@@ -165,25 +154,25 @@ std::u16string Cp932ToUtf16(std::string_view sjis) {
 
 std::string Utf16ToCp932(std::u16string_view text) {
   std::string sjis;
-  Utf16ToCp932Converter().Convert(AsBytes(text), sjis, Utf16ToCp932Recovery);
+  Converter<kCp932, kUtf16>().Convert(AsBytes(text), sjis, Utf16ToCp932Recovery);
   return sjis;
 }
 
 std::string Cp932ToUtf8(std::string_view sjis) {
   std::string utf8;
-  Cp932ToUtf8Converter().Convert(sjis, utf8, Cp932ToUtf8Recovery);
+  Converter<kUtf8, kCp932>().Convert(sjis, utf8, Cp932ToUtf8Recovery);
   return utf8;
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
   std::string sjis;
-  if (!Utf8ToCp932Converter().Convert(utf8, sjis, GiveUp)) return std::nullopt;
+  if (!Converter<kCp932, kUtf8>().Convert(utf8, sjis, GiveUp)) return std::nullopt;
   return sjis;
 }
 
 std::string Utf8ToCp932Lossy(std::string_view utf8) {
   std::string sjis;
-  Utf8ToCp932Converter().Convert(utf8, sjis, Utf8ToCp932Recovery);
+  Converter<kCp932, kUtf8>().Convert(utf8, sjis, Utf8ToCp932Recovery);
   return sjis;
 }
 

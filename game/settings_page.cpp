@@ -51,6 +51,17 @@ std::u16string ScaleText(ScaleMode mode) {
   return name + u"（" + Text(platform::present::ScaleModeName(mode)) + u"）";
 }
 
+// One line that a key changes, marked when it is the chosen one.
+PageLine Choice(std::int32_t chosen, Setting setting, std::u16string_view label, const std::u16string& value) {
+  const bool isChosen = chosen == static_cast<std::int32_t>(setting);
+  return {(isChosen ? u"→ " : u"　 ") + std::u16string(label) + u"：" + value, isChosen ? kHeading : kWhite};
+}
+
+PageLine WindowChoice(std::int32_t chosen) {
+  const bool windowed = platform::CurrentWindowMode() == WindowMode::Window;
+  return Choice(chosen, Setting::Window, u"表示", windowed ? u"ウィンドウ" : u"全画面");
+}
+
 // A file's own name; a folder named with its separator at the end keeps its whole path.
 std::u16string PathName(const std::string& path) {
   const std::string name = path.substr(ExtractFilePath(path).size());
@@ -66,20 +77,15 @@ void TForm1::ShowSettingsPage() {
 }
 
 std::vector<PageLine> TForm1::SettingsLines() const {
-  const auto choice = [this](Setting setting, std::u16string_view label, const std::u16string& value) {
-    const bool chosen = chosenSetting == static_cast<std::int32_t>(setting);
-    return PageLine{(chosen ? u"→ " : u"　 ") + std::u16string(label) + u"：" + value, chosen ? kHeading : kWhite};
-  };
-  const bool windowed = platform::CurrentWindowMode() == WindowMode::Window;
   return {
       {u"設定", kHeading, true},
       {MusicSettingLine(), kWhite},
       {u"　曲は settei.ini の [BGM] で選びます。オン/オフは Z キー（パッドの Y）。", kFooter},
       {u"", kWhite},
-      choice(Setting::MusicVolume, u"BGMの音量", Text(std::to_string(musicVolume))),
-      choice(Setting::EffectsVolume, u"効果音の音量", Text(std::to_string(effectsVolume))),
-      choice(Setting::Scale, u"画面の拡大", ScaleText(platform::present::CurrentScaleMode())),
-      choice(Setting::Window, u"表示", windowed ? u"ウィンドウ" : u"全画面"),
+      Choice(chosenSetting, Setting::MusicVolume, u"BGMの音量", Text(std::to_string(musicVolume))),
+      Choice(chosenSetting, Setting::EffectsVolume, u"効果音の音量", Text(std::to_string(effectsVolume))),
+      Choice(chosenSetting, Setting::Scale, u"画面の拡大", ScaleText(platform::present::CurrentScaleMode())),
+      WindowChoice(chosenSetting),
       {u"", kWhite},
       {u"↑↓ … 項目を選ぶ　←→ … 変える　Esc … タイトルに戻る", kKeyLine},
       settingsUnsaved ? PageLine{u"settei.ini に書き込めませんでした。変更は今回だけ有効です。", kWarning}
@@ -101,10 +107,11 @@ std::u16string TForm1::MusicSettingLine() const {
   return FittingLine(line + u"）", *writerSmall, kWidestLine);
 }
 
+// Asked every frame, so only the window's line is made to compare.
 void TForm1::FollowWindowSwitch() {
-  std::vector<PageLine> lines = SettingsLines();
-  const auto sameText = [](const PageLine& a, const PageLine& b) { return a.text == b.text; };
-  if (!std::equal(lines.begin(), lines.end(), pageLines.begin(), pageLines.end(), sameText)) ShowPageLines(lines);
+  const std::u16string shown = WindowChoice(chosenSetting).text;
+  const auto showsIt = [&shown](const PageLine& line) { return line.text == shown; };
+  if (std::none_of(pageLines.begin(), pageLines.end(), showsIt)) ShowPageLines(SettingsLines());
 }
 
 void TForm1::SettingsKeyDown(WORD key) {
